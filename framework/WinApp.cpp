@@ -1,0 +1,82 @@
+#include "framework/WinApp.h"
+
+#include <vector>
+
+namespace {
+
+CWinApp* g_pApp = nullptr;
+HINSTANCE g_hInstance = nullptr;
+
+}  // namespace
+
+CWinApp::CWinApp()
+{
+    g_pApp = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_pApp == this) g_pApp = nullptr;
+}
+
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
+
+int CWinApp::ExitInstance()
+{
+    return 0;
+}
+
+CWinApp* AfxGetApp()
+{
+    return g_pApp;
+}
+
+HINSTANCE AfxGetInstanceHandle()
+{
+    return g_hInstance ? g_hInstance : ::GetModuleHandleA(nullptr);
+}
+
+CString AfxGetAppName()
+{
+    if (g_pApp && !g_pApp->m_strAppName.IsEmpty()) return g_pApp->m_strAppName;
+    return AfxModuleTitle(AfxGetInstanceHandle());
+}
+
+BOOL AfxDllAttach(HINSTANCE hInstance)
+{
+    g_hInstance = hInstance;
+    if (!g_pApp) return TRUE;
+    g_pApp->m_hInstance = hInstance;
+    g_pApp->m_strAppName = AfxModuleTitle(hInstance);
+    return g_pApp->InitInstance();
+}
+
+void AfxDllDetach()
+{
+    if (g_pApp) g_pApp->ExitInstance();
+    g_hInstance = nullptr;
+}
+
+CString AfxModulePath(HMODULE hModule)
+{
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD nCopied = ::GetModuleFileNameA(hModule, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (nCopied == 0) return CString();
+        if (nCopied < buffer.size()) return CString(buffer.data(), nCopied);
+        buffer.resize(buffer.size() * 2);  // cut short: try again with room to spare
+    }
+}
+
+CString AfxModuleTitle(HMODULE hModule)
+{
+    const std::string path = AfxModulePath(hModule).Str();
+    const size_t nameStart = path.find_last_of("\\/:");
+    std::string name = nameStart == std::string::npos ? path : path.substr(nameStart + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.erase(dot);
+    return CString(std::move(name));
+}
