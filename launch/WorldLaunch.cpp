@@ -1,0 +1,78 @@
+#include "launch/WorldLaunch.h"
+
+#include <shellapi.h>
+
+#include "download/UrlFileDownload.h"
+#include "framework/BstrText.h"
+#include "install/DriveSpace.h"
+
+namespace {
+
+constexpr ULONGLONG kRequiredMiB = 50;
+// The browser's settings hold the world name in a fixed-size field: at most 255 characters.
+constexpr DWORD kWorldNameSize = 256;
+
+CString ReadWorldName(const char* pszWorldFile)
+{
+    char szWorld[kWorldNameSize] = {};
+    ::GetPrivateProfileStringA("Program", "world", "default", szWorld, kWorldNameSize, pszWorldFile);
+    return CString(szWorld);
+}
+
+bool OpenThroughShell(const char* pszWorldFile)
+{
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof(info);
+    info.lpVerb = "open";
+    info.lpFile = pszWorldFile;
+    info.nShow = SW_SHOW;
+    return ::ShellExecuteExA(&info) != FALSE;
+}
+
+}  // namespace
+
+const WorldFilePair& WorldFilePairC()
+{
+    static const WorldFilePair pair{"C:\\Program Files\\Activeworlds\\temp.qxl",
+                                    "C:\\Program Files\\Activeworlds\\ActiveWorld\\Aworld.ini"};
+    return pair;
+}
+
+const WorldFilePair& WorldFilePairD()
+{
+    static const WorldFilePair pair{"D:\\Program Files\\Activeworlds\\temp.qxl",
+                                    "D:\\Program Files\\Activeworlds\\ActiveWorld\\Aworld.ini"};
+    return pair;
+}
+
+WorldLaunchOptions DefaultWorldLaunchOptions()
+{
+    return WorldLaunchOptions{HasFreeSpace, kDefaultDownloadIdleLimitMs};
+}
+
+WorldLaunchOutcome LaunchWorld(BSTR bstrURL, const WorldLaunchOptions& options)
+{
+    const CString url = AnsiFromBstr(bstrURL);
+    return LaunchWorldFromUrl(url, options);
+}
+
+WorldLaunchOutcome LaunchWorldFromUrl(const char* pszUrl, const WorldLaunchOptions& options)
+{
+    // Only C: is probed: D: is where the world goes when C: is short of room, whatever D: holds.
+    const WorldFilePair& pair = options.hasFreeSpace('c', kRequiredMiB) ? WorldFilePairC() : WorldFilePairD();
+    WorldLaunchOutcome outcome;
+    outcome.strWorldFile = pair.pszWorldFile;
+    outcome.strSettingsFile = pair.pszSettingsFile;
+
+    // A world file left by an earlier launch must never pass for this one.
+    ::DeleteFileA(pair.pszWorldFile);
+    const DownloadResult download = DownloadUrlToFile(pszUrl, pair.pszWorldFile, options.dwIdleLimitMs);
+    outcome.bDownloaded = download.Succeeded() &&
+                          ::GetFileAttributesA(pair.pszWorldFile) != INVALID_FILE_ATTRIBUTES;
+    if (!outcome.bDownloaded) return outcome;  // the start world stays as the user had it
+
+    outcome.strWorldName = ReadWorldName(pair.pszWorldFile);
+    ::WritePrivateProfileStringA("start", "world", outcome.strWorldName, pair.pszSettingsFile);
+    outcome.bOpened = OpenThroughShell(pair.pszWorldFile);
+    return outcome;
+}

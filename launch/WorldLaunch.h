@@ -1,0 +1,38 @@
+// The world launch: fetches a world file beside the 3D browser, makes the world named in it the
+// browser's start world, and opens the world file through the shell, which starts the loader
+// registered for the document type.
+#pragma once
+
+#include <windows.h>
+#include <wtypes.h>
+
+#include "framework/CString.h"
+
+// The two places of the world file and the browser's settings file; C: when its drive has room.
+struct WorldFilePair {
+    const char* pszWorldFile;
+    const char* pszSettingsFile;
+};
+
+struct WorldLaunchOptions {
+    // Whether drive C: qualifies; the system's drive space probe unless a test replaces it.
+    int (*hasFreeSpace)(char chDrive, ULONGLONG nRequiredMiB);
+    DWORD dwIdleLimitMs;  // a transfer silent for longer than this is abandoned
+};
+
+const WorldFilePair& WorldFilePairC();
+const WorldFilePair& WorldFilePairD();
+WorldLaunchOptions DefaultWorldLaunchOptions();
+
+// What one launch did, for tests and the demo; the control's method reports nothing.
+struct WorldLaunchOutcome {
+    CString strWorldFile;
+    CString strSettingsFile;
+    bool bDownloaded = false;  // a whole world file arrived; only then is anything written or opened
+    CString strWorldName;
+    bool bOpened = false;      // the shell accepted the world file
+};
+
+// The control's Launch: the URL as the page passed it. Always completes; failures show nothing.
+WorldLaunchOutcome LaunchWorld(BSTR bstrURL, const WorldLaunchOptions& options = DefaultWorldLaunchOptions());
+WorldLaunchOutcome LaunchWorldFromUrl(const char* pszUrl, const WorldLaunchOptions& options);

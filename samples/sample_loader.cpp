@@ -1,0 +1,36 @@
+// Stands in for the loader program: the shell starts it for a world file through the document
+// type, and it records how it was started, one line per start, so that a run can be checked.
+// The record goes to the file named by QX_LOADER_RECORD, else to qxLoader.log beside the program.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string RecordPath()
+{
+    std::vector<char> value(32768);
+    const DWORD n = ::GetEnvironmentVariableA("QX_LOADER_RECORD", value.data(), static_cast<DWORD>(value.size()));
+    if (n > 0 && n < value.size()) return std::string(value.data(), n);
+
+    std::vector<char> self(32768);
+    const DWORD m = ::GetModuleFileNameA(nullptr, self.data(), static_cast<DWORD>(self.size()));
+    std::string path(self.data(), m);
+    path.erase(path.find_last_of('\\') + 1);
+    return path + "qxLoader.log";
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    const std::string line = std::string(::GetCommandLineA()) + "\r\n";
+    HANDLE h = ::CreateFileA(RecordPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 1;
+    DWORD written = 0;
+    const BOOL ok = ::WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    ::CloseHandle(h);
+    return ok && written == line.size() ? 0 : 1;
+}
