@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the demo need on a fresh Debian 12 machine.
+# Idempotent; run as root. Skips apt entirely when every package is already present.
+set -euo pipefail
+
+packages=(
+  cmake make python3
+  g++-mingw-w64-i686 mingw-w64-tools
+  wine wine32:i386 wine64 libwine-dev fonts-wine
+  googletest
+  xvfb xauth x11-utils imagemagick
+  fonts-nanum locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "install-deps: missing packages (${missing[*]}); run this script as root" >&2
+    exit 1
+  fi
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+echo "install-deps: all packages present"

@@ -1,0 +1,233 @@
+// The world launch end to end under Wine: a real download from the loopback server, the real
+// settings file, and the real shell starting the program registered for the world file's type.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+
+#include "TestEnv.h"
+#include "TestServer.h"
+#include "framework/Handles.h"
+#include "launch/WorldLaunch.h"
+
+namespace {
+
+const char kCRoot[] = "C:\\Program Files\\Activeworlds";
+const char kDRoot[] = "D:\\Program Files\\Activeworlds";
+
+std::string WindowsPath(const char* unixPath)
+{
+    std::string path = std::string("Z:") + unixPath;
+    for (char& ch : path)
+        if (ch == '/') ch = '\\';
+    return path;
+}
+
+int AlwaysNo(char, ULONGLONG) { return 0; }
+
+bool SetClassesValue(const char* key, const std::string& value)
+{
+    UniqueRegKey hKey;
+    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, hKey.Put(), nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    return ::RegSetValueExA(hKey.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+std::string ReadProfile(const std::string& file, const char* section, const char* key)
+{
+    char value[1024] = {};
+    ::GetPrivateProfileStringA(section, key, "<missing>", value, sizeof(value), file.c_str());
+    return value;
+}
+
+class BstrArg {
+public:
+    explicit BstrArg(const std::string& ansi)
+    {
+        const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+        std::wstring wide(static_cast<size_t>(n), L'\0');
+        ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &wide[0], n);
+        m_bstr = ::SysAllocString(wide.c_str());
+    }
+    ~BstrArg() { ::SysFreeString(m_bstr); }
+    BstrArg(const BstrArg&) = delete;
+    BstrArg& operator=(const BstrArg&) = delete;
+    BSTR Get() const { return m_bstr; }
+
+private:
+    BSTR m_bstr;
+};
+
+class WorldLaunch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
+        for (const char* root : {kCRoot, kDRoot}) {
+            testenv::RemoveTree(root);
+            ASSERT_TRUE(testenv::MakeDirs(std::string(root) + "\\ActiveWorld")) << root;
+        }
+        // The loader stand-in is the program the shell starts for the document type.
+        m_record = testenv::StatePath("loader-record.txt");
+        ::DeleteFileA(m_record.c_str());
+        ::SetEnvironmentVariableA("QX_LOADER_RECORD", m_record.c_str());
+        ASSERT_TRUE(SetClassesValue(".qxl", "qxl_auto_file"));
+        ASSERT_TRUE(SetClassesValue("qxl_auto_file\\shell\\open\\command",
+                                    "\"" + WindowsPath(QX_SAMPLE_LOADER_PATH) + "\" \"%1\""));
+    }
+
+    void TearDown() override { ::OleUninitialize(); }
+
+    static std::string Settings(const char* root) { return std::string(root) + "\\ActiveWorld\\Aworld.ini"; }
+    static std::string WorldFile(const char* root) { return std::string(root) + "\\temp.qxl"; }
+
+    // The record the loader stand-in leaves once it has run; empty if it has not within the bound.
+    std::string WaitForLoaderRecord(int timeoutMs = 15000) const
+    {
+        for (int waited = 0; waited < timeoutMs; waited += 20) {
+            const std::string record = testenv::ReadFileBytes(m_record);
+            if (record.find("\r\n") != std::string::npos) return record;
+            ::Sleep(20);
+        }
+        return std::string();
+    }
+
+    std::string m_record;
+};
+
+}  // namespace
+
+TEST_F(WorldLaunch, FetchesTheWorldSetsTheStartWorldAndOpensItThroughTheShell)
+{
+    const std::string world = "[Program]\r\nworld=AWTeen\r\nother=1\r\n";
+    const std::string url = testserver::Url(testserver::PutFile("worlds/teen.qxl", world));
+    const std::string settings = Settings(kCRoot);
+    ASSERT_TRUE(testenv::WriteFileBytes(settings, "[start]\r\nworld=old\r\nx=1\r\n[video]\r\nmode=full\r\n"));
+
+    const BstrArg arg(url);
+    const WorldLaunchOutcome outcome = LaunchWorld(arg.Get());
+
+    EXPECT_EQ(WorldFile(kCRoot), outcome.strWorldFile.Str());
+    EXPECT_TRUE(outcome.bDownloaded);
+    EXPECT_EQ(world, testenv::ReadFileBytes(WorldFile(kCRoot)));
+    EXPECT_EQ("AWTeen", ReadProfile(settings, "start", "world"));
+    EXPECT_EQ("1", ReadProfile(settings, "start", "x"));
+    EXPECT_EQ("full", ReadProfile(settings, "video", "mode"));
+    EXPECT_TRUE(outcome.bOpened);
+    const std::string record = WaitForLoaderRecord();
+    EXPECT_NE(std::string::npos, record.find(WorldFile(kCRoot))) << record;
+}
+
+TEST_F(WorldLaunch, WorldNamesAsTheWorldFileGivesThem)
+{
+    const std::string longName(300, 'w');
+    struct Case {
+        const char* name;
+        std::string world;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"a 300-character name gives its first 255", "[Program]\r\nworld=" + longName + "\r\n", longName.substr(0, 255)},
+        {"no section Program", "[Other]\r\nworld=elsewhere\r\n", "default"},
+        {"no key world", "[Program]\r\nname=x\r\n", "default"},
+        {"an empty file", "", "default"},
+        {"a Korean name passes as its code page bytes", "[Program]\r\nworld=\xB0\xA1\xB3\xAA\r\n", "\xB0\xA1\xB3\xAA"},
+    };
+    for (const Case& c : cases) {
+        const std::string url = testserver::Url(testserver::PutFile("worlds/case.qxl", c.world));
+        const WorldLaunchOutcome outcome = LaunchWorldFromUrl(url.c_str(), DefaultWorldLaunchOptions());
+        EXPECT_TRUE(outcome.bDownloaded) << c.name;
+        EXPECT_EQ(c.expected, outcome.strWorldName.Str()) << c.name;
+        EXPECT_EQ(c.expected, ReadProfile(Settings(kCRoot), "start", "world")) << c.name;
+    }
+}
+
+TEST_F(WorldLaunch, UsesTheDPairWhenCHasNoRoom)
+{
+    const std::string url = testserver::Url(testserver::PutFile("worlds/d.qxl", "[Program]\r\nworld=Dworld\r\n"));
+    WorldLaunchOptions options = DefaultWorldLaunchOptions();
+    options.hasFreeSpace = AlwaysNo;
+
+    const WorldLaunchOutcome outcome = LaunchWorldFromUrl(url.c_str(), options);
+
+    EXPECT_EQ(WorldFile(kDRoot), outcome.strWorldFile.Str());
+    EXPECT_TRUE(testenv::FileExists(WorldFile(kDRoot)));
+    EXPECT_FALSE(testenv::FileExists(WorldFile(kCRoot)));
+    EXPECT_EQ("Dworld", ReadProfile(Settings(kDRoot), "start", "world"));
+    EXPECT_NE(std::string::npos, WaitForLoaderRecord().find(WorldFile(kDRoot)));
+}
+
+TEST_F(WorldLaunch, TransfersTheServerShapesDifferentlyStillArriveWhole)
+{
+    const std::string world = "[Program]\r\nworld=Shaped\r\n" + std::string(100000, ';') + "\r\n";
+    const std::string path = testserver::PutFile("worlds/shaped.qxl", world);
+    for (const std::string& query : {std::string("?chunked=1"), "?redirect=" + path, std::string("?trickle=20000&delay=20")}) {
+        testenv::RemoveTree(WorldFile(kCRoot));
+        const WorldLaunchOutcome outcome = LaunchWorldFromUrl(testserver::Url(path + query).c_str(),
+                                                              DefaultWorldLaunchOptions());
+        EXPECT_TRUE(outcome.bDownloaded) << query;
+        EXPECT_EQ(world, testenv::ReadFileBytes(WorldFile(kCRoot))) << query;
+        EXPECT_EQ("Shaped", outcome.strWorldName.Str()) << query;
+    }
+}
+
+// A failed download must neither open a world file left by an earlier launch nor overwrite the
+// start world with a stale name or "default".
+TEST_F(WorldLaunch, FailedDownloadChangesNothingAndOpensNothing)
+{
+    const std::string path = testserver::PutFile("worlds/fail.qxl", "[Program]\r\nworld=Fresh\r\n");
+    struct Case {
+        const char* name;
+        std::string url;
+    };
+    const Case cases[] = {
+        {"404 page", testserver::Url("/worlds/missing.qxl")},
+        {"500 page", testserver::Url(path + "?status=500")},
+        {"refused connection", testserver::RefusedUrl(path)},
+        {"body cut short", testserver::Url(path + "?cut=5")},
+        {"empty URL", ""},
+        {"not a URL", "::not a url::"},
+    };
+    const std::string settings = Settings(kCRoot);
+    const std::string settingsBefore = "[start]\r\nworld=Mine\r\n";
+    for (const Case& c : cases) {
+        ASSERT_TRUE(testenv::WriteFileBytes(WorldFile(kCRoot), "[Program]\r\nworld=Stale\r\n"));
+        ASSERT_TRUE(testenv::WriteFileBytes(settings, settingsBefore));
+
+        const WorldLaunchOutcome outcome = LaunchWorldFromUrl(c.url.c_str(), DefaultWorldLaunchOptions());
+
+        EXPECT_FALSE(outcome.bDownloaded) << c.name;
+        EXPECT_FALSE(outcome.bOpened) << c.name;
+        EXPECT_FALSE(testenv::FileExists(WorldFile(kCRoot))) << c.name << ": stale or error page left behind";
+        EXPECT_EQ(settingsBefore, testenv::ReadFileBytes(settings)) << c.name;
+    }
+    // A null BSTR is an empty URL.
+    const WorldLaunchOutcome outcome = LaunchWorld(nullptr);
+    EXPECT_FALSE(outcome.bDownloaded);
+    EXPECT_EQ(settingsBefore, testenv::ReadFileBytes(settings));
+}
+
+TEST_F(WorldLaunch, StalledTransferIsAbandonedAndTheConnectionClosed)
+{
+    const std::string path = testserver::PutFile("worlds/stall.qxl", "[Program]\r\nworld=Never\r\n");
+    const std::string settings = Settings(kCRoot);
+    ASSERT_TRUE(testenv::WriteFileBytes(settings, "[start]\r\nworld=Mine\r\n"));
+    WorldLaunchOptions options = DefaultWorldLaunchOptions();
+    options.dwIdleLimitMs = 1000;
+
+    const WorldLaunchOutcome outcome =
+        LaunchWorldFromUrl(testserver::Url(path + "?stall=60&stall_after=5").c_str(), options);
+
+    EXPECT_FALSE(outcome.bDownloaded);
+    EXPECT_FALSE(outcome.bOpened);
+    EXPECT_FALSE(testenv::FileExists(WorldFile(kCRoot)));
+    EXPECT_EQ("Mine", ReadProfile(settings, "start", "world"));
+    testserver::LogEntry entry{};
+    ASSERT_TRUE(testserver::WaitForLogEntry(path, 20000, &entry));
+    EXPECT_TRUE(entry.clientClosed);
+    EXPECT_FALSE(entry.complete);
+}

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The test environment of one run: a virtual display, a Korean locale, a fresh 32-bit Wine prefix
+# with a D: drive of its own, and the loopback HTTP test server. `start` sets it all up and writes
+# env.sh for the test programs' wrapper; `stop` ends every process it started.
+#   testenv.sh start|stop <state-dir> <source-dir>
+set -euo pipefail
+cmd=$1 state=$2 src=$3
+
+stop_all() {
+  if [ -f "$state/env.sh" ]; then
+    ( . "$state/env.sh"; wineserver -k >/dev/null 2>&1 || true; wineserver -w >/dev/null 2>&1 || true )
+  fi
+  for p in server xvfb; do
+    if [ -f "$state/$p.pid" ]; then
+      kill "$(cat "$state/$p.pid")" >/dev/null 2>&1 || true
+      rm -f "$state/$p.pid"
+    fi
+  done
+}
+
+start_xvfb() {
+  rm -f "$state/display"
+  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac \
+    3>"$state/display" </dev/null >"$state/xvfb.log" 2>&1 &
+  echo $! >"$state/xvfb.pid"
+  for _ in $(seq 100); do [ -s "$state/display" ] && break; sleep 0.1; done
+  [ -s "$state/display" ] || { echo "testenv: Xvfb did not start" >&2; cat "$state/xvfb.log" >&2; exit 1; }
+  echo ":$(tr -d '\n' <"$state/display")"
+}
+
+make_locales() {
+  mkdir -p "$state/locale"
+  for l in ko_KR ja_JP; do
+    [ -d "$state/locale/$l.UTF-8" ] || localedef -i "$l" -f UTF-8 "$state/locale/$l.UTF-8" >/dev/null 2>&1 || true
+  done
+}
+
+start_server() {
+  mkdir -p "$state/www"
+  rm -f "$state/server.port"
+  setsid python3 "$src/tests/support/http_server.py" --root "$state/www" --state "$state" \
+    </dev/null >"$state/server.out" 2>&1 &
+  echo $! >"$state/server.pid"
+  for _ in $(seq 100); do [ -s "$state/server.port" ] && break; sleep 0.1; done
+  [ -s "$state/server.port" ] || { echo "testenv: test server did not start" >&2; cat "$state/server.out" >&2; exit 1; }
+}
+
+make_prefix() {
+  local prefix=$state/wineprefix
+  rm -rf "$prefix" "$state/drive_d"
+  wineboot -u </dev/null >"$state/wineboot.log" 2>&1
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11,null /f </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  wineserver -w
+  cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+  mkdir -p "$state/drive_d"
+  ln -sfn "$state/drive_d" "$prefix/dosdevices/d:"
+}
+
+case "$cmd" in
+  start)
+    stop_all
+    mkdir -p "$state"
+    rm -f "$state/env.sh"
+    display=$(start_xvfb)
+    make_locales
+    cat >"$state/env.sh" <<ENV
+export WINEARCH=win32
+export WINEPREFIX='$state/wineprefix'
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES='mscoree,mshtml='
+export DISPLAY='$display'
+export LOCPATH='$state/locale'
+export LANG=ko_KR.UTF-8
+unset LC_ALL
+export QX_TEST_STATE='Z:$(printf '%s' "$state" | tr / '\\\\')'
+ENV
+    . "$state/env.sh"
+    make_prefix
+    start_server
+    echo "testenv: display $display, prefix $WINEPREFIX, server port $(cat "$state/server.port")"
+    ;;
+  stop)
+    stop_all
+    echo "testenv: stopped"
+    ;;
+  *) echo "usage: testenv.sh start|stop <state-dir> <source-dir>" >&2; exit 2 ;;
+esac
