@@ -36,8 +36,10 @@ make_locales() {
 }
 
 start_server() {
+  # A run sees only its own files and requests.
+  rm -rf "$state/www" "$state/server.log" "$state/screenshots"
   mkdir -p "$state/www"
-  rm -f "$state/server.port"
+  rm -f "$state/server.port" "$state/refused.port"
   setsid python3 "$src/tests/support/http_server.py" --root "$state/www" --state "$state" \
     </dev/null >"$state/server.out" 2>&1 &
   echo $! >"$state/server.pid"
