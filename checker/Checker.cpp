@@ -1,0 +1,199 @@
+#include "checker/Checker.h"
+
+#include <oleauto.h>
+#include <shlwapi.h>
+#include <wrl/client.h>
+
+#include <new>
+
+#include "framework/BstrText.h"
+#include "launch/WorldLaunch.h"
+#include "module/ModuleState.h"
+#include "module/TypeInfoCache.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr DWORD kSupportedSafety = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+
+}  // namespace
+
+// ---- creation and identity -------------------------------------------------------------------
+
+HRESULT CChecker::CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv)
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    CChecker* pChecker = new (std::nothrow) CChecker(pOuter);
+    if (!pChecker) return E_OUTOFMEMORY;
+    // Hold the object while it is asked, so a failed question destroys it.
+    pChecker->m_innerUnknown.AddRef();
+    const HRESULT hr = pChecker->m_innerUnknown.QueryInterface(riid, ppv);
+    pChecker->m_innerUnknown.Release();
+    return hr;
+}
+
+void CChecker::ObjectMain(bool) {}
+
+CChecker::CChecker(IUnknown* pOuter)
+    : m_innerUnknown(this), m_pControllingUnknown(pOuter ? pOuter : &m_innerUnknown)
+{
+    Module().Lock();
+}
+
+CChecker::~CChecker()
+{
+    Module().Unlock();
+}
+
+HRESULT CChecker::InternalQueryInterface(REFIID riid, void** ppv)
+{
+    // An aggregate's inner object answers IUnknown with its own, non-delegating identity.
+    if (riid == IID_IUnknown && m_pControllingUnknown != &m_innerUnknown) {
+        if (!ppv) return E_POINTER;
+        *ppv = static_cast<IUnknown*>(&m_innerUnknown);
+        m_innerUnknown.AddRef();
+        return S_OK;
+    }
+    // Looked up in this order; IUnknown is answered with the first entry, IChecker.
+    static const QITAB kInterfaces[] = {
+        QITABENT(CChecker, IChecker),
+        QITABENTMULTI(CChecker, IDispatch, IChecker),
+        QITABENTMULTI(CChecker, IProvideClassInfo, IProvideClassInfo2),
+        QITABENT(CChecker, IProvideClassInfo2),
+        QITABENT(CChecker, IObjectSafety),
+        {nullptr, 0},
+    };
+    return ::QISearch(this, kInterfaces, riid, ppv);
+}
+
+STDMETHODIMP CChecker::CInnerUnknown::QueryInterface(REFIID riid, void** ppv)
+{
+    return m_pOwner->InternalQueryInterface(riid, ppv);
+}
+
+STDMETHODIMP_(ULONG) CChecker::CInnerUnknown::AddRef()
+{
+    return ++m_pOwner->m_cRef;
+}
+
+STDMETHODIMP_(ULONG) CChecker::CInnerUnknown::Release()
+{
+    const ULONG cRef = --m_pOwner->m_cRef;
+    if (cRef == 0) delete m_pOwner;
+    return cRef;
+}
+
+STDMETHODIMP CChecker::QueryInterface(REFIID riid, void** ppv)
+{
+    return m_pControllingUnknown->QueryInterface(riid, ppv);
+}
+
+STDMETHODIMP_(ULONG) CChecker::AddRef()
+{
+    return m_pControllingUnknown->AddRef();
+}
+
+STDMETHODIMP_(ULONG) CChecker::Release()
+{
+    return m_pControllingUnknown->Release();
+}
+
+// ---- IDispatch -------------------------------------------------------------------------------
+
+STDMETHODIMP CChecker::GetTypeInfoCount(UINT* pctinfo)
+{
+    if (!pctinfo) return E_POINTER;
+    *pctinfo = 1;
+    return S_OK;
+}
+
+STDMETHODIMP CChecker::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo)
+{
+    if (!ppTInfo) return E_POINTER;
+    *ppTInfo = nullptr;
+    if (iTInfo != 0) return DISP_E_BADINDEX;
+    return GetRegisteredTypeInfo(IID_IChecker, lcid, ppTInfo);
+}
+
+STDMETHODIMP CChecker::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId)
+{
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    ComPtr<ITypeInfo> typeInfo;
+    const HRESULT hr = GetRegisteredTypeInfo(IID_IChecker, lcid, &typeInfo);
+    if (FAILED(hr)) return hr;
+    return ::DispGetIDsOfNames(typeInfo.Get(), rgszNames, cNames, rgDispId);
+}
+
+STDMETHODIMP CChecker::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                              VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr)
+{
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    ComPtr<ITypeInfo> typeInfo;
+    const HRESULT hr = GetRegisteredTypeInfo(IID_IChecker, lcid, &typeInfo);
+    if (FAILED(hr)) return hr;
+    return ::DispInvoke(static_cast<IChecker*>(this), typeInfo.Get(), dispIdMember, wFlags, pDispParams, pVarResult,
+                        pExcepInfo, puArgErr);
+}
+
+// ---- IChecker --------------------------------------------------------------------------------
+
+STDMETHODIMP CChecker::Check(BSTR bstrLoaderInfo, LONG* bOk)
+{
+    // Automation always passes the result's place; a direct caller may not.
+    if (!bOk) return E_POINTER;
+    const CString strInfoURL = AnsiFromBstr(bstrLoaderInfo);
+    (void)strInfoURL;  // the installation driver takes it from here
+    *bOk = 0;
+    return S_OK;
+}
+
+STDMETHODIMP CChecker::Launch(BSTR bstrURL)
+{
+    LaunchWorld(bstrURL);
+    return S_OK;
+}
+
+// ---- IProvideClassInfo2 ----------------------------------------------------------------------
+
+STDMETHODIMP CChecker::GetClassInfo(ITypeInfo** ppTI)
+{
+    if (!ppTI) return E_POINTER;
+    *ppTI = nullptr;
+    return GetRegisteredTypeInfo(CLSID_Checker, LOCALE_USER_DEFAULT, ppTI);
+}
+
+STDMETHODIMP CChecker::GetGUID(DWORD, GUID* pGUID)
+{
+    if (!pGUID) return E_POINTER;
+    // No outgoing interface, whatever kind of GUID is asked for.
+    *pGUID = GUID_NULL;
+    return E_FAIL;
+}
+
+// ---- IObjectSafety ---------------------------------------------------------------------------
+
+STDMETHODIMP CChecker::GetInterfaceSafetyOptions(REFIID riid, DWORD* pdwSupportedOptions, DWORD* pdwEnabledOptions)
+{
+    if (!pdwSupportedOptions || !pdwEnabledOptions) return E_POINTER;
+    ComPtr<IUnknown> asked;
+    const HRESULT hr = QueryInterface(riid, reinterpret_cast<void**>(asked.GetAddressOf()));
+    if (FAILED(hr)) {
+        *pdwSupportedOptions = 0;
+        *pdwEnabledOptions = 0;
+        return hr;
+    }
+    *pdwSupportedOptions = kSupportedSafety;
+    *pdwEnabledOptions = m_dwSafety;
+    return S_OK;
+}
+
+STDMETHODIMP CChecker::SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask, DWORD dwEnabledOptions)
+{
+    ComPtr<IUnknown> asked;
+    if (FAILED(QueryInterface(riid, reinterpret_cast<void**>(asked.GetAddressOf())))) return E_NOINTERFACE;
+    if (dwOptionSetMask & ~kSupportedSafety) return E_FAIL;
+    m_dwSafety = (m_dwSafety & ~dwOptionSetMask) | (dwEnabledOptions & dwOptionSetMask);
+    return S_OK;
+}

@@ -1,0 +1,48 @@
+// The four entry points through which COM and setup tools use the DLL.
+#include <windows.h>
+#include <unknwn.h>
+
+#include "module/ModuleState.h"
+#include "module/Registration.h"
+
+STDAPI DllCanUnloadNow()
+{
+    return Module().GetLockCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    CModuleState& module = Module();
+    for (ClassRow* pRow = module.GetClassTable(); pRow && pRow->pclsid; ++pRow) {
+        if (*pRow->pclsid != rclsid) continue;
+        if (!pRow->pFactory) {
+            CCriticalSectionLock lock(module.m_csClassTable);
+            // Another thread may have made it while this one waited for the lock.
+            if (!pRow->pFactory) {
+                const HRESULT hr = pRow->createFactory(pRow->createInstance, IID_IUnknown,
+                                                       reinterpret_cast<void**>(&pRow->pFactory));
+                if (FAILED(hr)) return hr;
+            }
+        }
+        return pRow->pFactory->QueryInterface(riid, ppv);
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+STDAPI DllRegisterServer()
+{
+    for (ClassRow* pRow = Module().GetClassTable(); pRow && pRow->pclsid; ++pRow) {
+        const HRESULT hr = pRow->updateRegistry(TRUE);
+        if (FAILED(hr)) return hr;
+    }
+    return RegisterTypeLibrary();
+}
+
+STDAPI DllUnregisterServer()
+{
+    for (ClassRow* pRow = Module().GetClassTable(); pRow && pRow->pclsid; ++pRow) pRow->updateRegistry(FALSE);
+    UnregisterTypeLibrary();
+    return S_OK;
+}
