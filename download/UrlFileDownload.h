@@ -11,8 +11,12 @@ struct DownloadResult {
     bool writeFailed = false;
     bool incomplete = false;  // fewer bytes than the server announced
     bool timedOut = false;  // aborted because nothing arrived for too long
+    bool moved = false;     // the whole file now stands at the target path
 
-    bool Succeeded() const { return SUCCEEDED(hr) && httpStatus < 400 && !writeFailed && !incomplete && !timedOut; }
+    bool Succeeded() const
+    {
+        return SUCCEEDED(hr) && httpStatus < 400 && !writeFailed && !incomplete && !timedOut && moved;
+    }
 };
 
 // One minute without a sign of life ends a transfer: the page that waits on it is held meanwhile.

@@ -1,0 +1,301 @@
+#include "download/BindCallback.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+#include <new>
+#include <string>
+#include <vector>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+const char kCompleteText[] = "Complete";
+const char kFailedText[] = "설치실패";
+
+// The value of one header in a raw CRLF-separated block; `found` tells whether it is there.
+std::wstring HeaderValue(const wchar_t* pszHeaders, const wchar_t* pszName, bool& found)
+{
+    found = false;
+    const std::wstring headers = pszHeaders ? pszHeaders : L"";
+    const size_t nameLength = std::wcslen(pszName);
+    size_t lineStart = 0;
+    while (lineStart < headers.size()) {
+        size_t lineEnd = headers.find(L"\r\n", lineStart);
+        if (lineEnd == std::wstring::npos) lineEnd = headers.size();
+        const std::wstring line = headers.substr(lineStart, lineEnd - lineStart);
+        if (line.size() > nameLength && line[nameLength] == L':' && _wcsnicmp(line.c_str(), pszName, nameLength) == 0) {
+            found = true;
+            const size_t valueStart = line.find_first_not_of(L" \t", nameLength + 1);
+            return valueStart == std::wstring::npos ? std::wstring() : line.substr(valueStart);
+        }
+        lineStart = lineEnd + 2;
+    }
+    return std::wstring();
+}
+
+// What the body should amount to; -1 when the response does not say. A coded body arrives
+// decoded, so its announced length says nothing about what is written.
+long long ExpectedBodyLength(const wchar_t* pszHeaders)
+{
+    bool bEncoded = false;
+    const std::wstring encoding = HeaderValue(pszHeaders, L"Content-Encoding", bEncoded);
+    if (bEncoded && _wcsicmp(encoding.c_str(), L"identity") != 0) return -1;
+    bool bHasLength = false;
+    const std::wstring length = HeaderValue(pszHeaders, L"Content-Length", bHasLength);
+    if (!bHasLength || length.empty() || length.size() > 18 || length.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return -1;
+    return _wtoi64(length.c_str());
+}
+
+// A file of our own in the target's folder; empty when none can be made there.
+CString MakePartFile(const char* pszTarget)
+{
+    std::string folder(pszTarget ? pszTarget : "");
+    const size_t slash = folder.find_last_of("\\/");
+    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
+    std::vector<char> name(MAX_PATH + 1);
+    if (folder.size() > MAX_PATH - 14 || !::GetTempFileNameA(folder.c_str(), "qxd", 0, name.data())) return CString();
+    return CString(name.data());
+}
+
+}  // namespace
+
+CString FormatSizeText(ULONG ulProgress, ULONG ulProgressMax)
+{
+    const ULONG ulShown = ulProgress > ulProgressMax ? ulProgress : ulProgressMax;
+    CString text;
+    text.Format("%dK / %dK", static_cast<int>(ulProgress >> 10), static_cast<int>(ulShown >> 10));
+    return text;
+}
+
+int ProgressBarPosition(ULONG ulProgress, ULONG ulProgressMax)
+{
+    if (ulProgressMax == 0) return 0;
+    return static_cast<int>(static_cast<double>(ulProgress) / static_cast<double>(ulProgressMax) * 100.0);
+}
+
+ComPtr<CBindCallback> CBindCallback::Create(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath)
+{
+    ComPtr<CBindCallback> callback;
+    // The new object's own first reference becomes the ComPtr's.
+    callback.Attach(new (std::nothrow) CBindCallback(hwndSize, hwndProgress, hwndOwner, pszFilePath));
+    return callback;
+}
+
+CBindCallback::CBindCallback(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath)
+    : m_strFilePath(pszFilePath),
+      m_hwndOwner(hwndOwner),
+      m_hwndSize(hwndSize),
+      m_hwndProgress(hwndProgress),
+      m_dwLastActivity(::GetTickCount())
+{
+}
+
+CBindCallback::~CBindCallback()
+{
+    DiscardPartFile();
+}
+
+STDMETHODIMP CBindCallback::QueryInterface(REFIID riid, void** ppv)
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IBindStatusCallback)
+        *ppv = static_cast<IBindStatusCallback*>(this);
+    else if (riid == IID_IHttpNegotiate)
+        *ppv = static_cast<IHttpNegotiate*>(this);
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CBindCallback::AddRef()
+{
+    return ++m_cRef;
+}
+
+STDMETHODIMP_(ULONG) CBindCallback::Release()
+{
+    const ULONG cRef = --m_cRef;
+    if (cRef == 0) delete this;
+    return cRef;
+}
+
+STDMETHODIMP CBindCallback::OnStartBinding(DWORD, IBinding* pBinding)
+{
+    m_pBinding = pBinding;
+    Touch();
+    if (m_bCancelled) return S_OK;
+    // The target itself is left alone until the whole file has arrived.
+    m_strPartPath = MakePartFile(m_strFilePath);
+    if (m_strPartPath.IsEmpty() || !m_file.Open(m_strPartPath, CFile::modeCreate | CFile::modeReadWrite)) {
+        // Nothing could be written: refusing the start ends the transfer before any request.
+        m_bWriteFailed = true;
+        return E_ABORT;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP CBindCallback::GetPriority(LONG*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CBindCallback::OnLowResource(DWORD)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CBindCallback::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode, LPCWSTR szStatusText)
+{
+    Touch();
+    if (m_bCancelled) return S_OK;
+    if (ulStatusCode != BINDSTATUS_BEGINDOWNLOADDATA && ulStatusCode != BINDSTATUS_DOWNLOADINGDATA &&
+        ulStatusCode != BINDSTATUS_ENDDOWNLOADDATA)
+        return S_OK;
+    if (szStatusText && *szStatusText) SetSizeText(FormatSizeText(ulProgress, ulProgressMax));
+    if (m_hwndProgress)
+        ::SendMessageA(m_hwndProgress, PBM_SETPOS, static_cast<WPARAM>(ProgressBarPosition(ulProgress, ulProgressMax)), 0);
+    return S_OK;
+}
+
+STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATETC*, STGMEDIUM* pstgmed)
+{
+    Touch();
+    if (m_bCancelled) return E_ABORT;
+    if (m_bWriteFailed) {
+        Abort();
+        return E_ABORT;
+    }
+    HRESULT hr = S_OK;
+    if ((grfBSCF & BSCF_FIRSTDATANOTIFICATION) && !m_pStream && pstgmed && pstgmed->tymed == TYMED_ISTREAM)
+        m_pStream = pstgmed->pstm;
+
+    if (m_pStream && dwSize > m_cbTotal) {
+        const ULONGLONG nNew = dwSize - m_cbTotal;
+        std::vector<BYTE> buffer;
+        try {
+            buffer.resize(static_cast<size_t>(nNew));
+        } catch (const std::bad_alloc&) {
+            return S_FALSE;
+        }
+        do {
+            ULONG nRead = 0;
+            hr = m_pStream->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &nRead);
+            if (nRead > 0) {
+                if (!m_file.Write(buffer.data(), nRead)) {
+                    FailWrite();
+                    return S_OK;
+                }
+                m_cbTotal += nRead;
+            }
+        } while (hr != E_PENDING && hr != S_FALSE && SUCCEEDED(hr));
+        // "No more for now" and "no more at all" are the normal ends of a read; handed back,
+        // Wine's urlmon takes them for the end of the whole transfer.
+        if (hr == E_PENDING || hr == S_FALSE) hr = S_OK;
+    }
+
+    if (grfBSCF & BSCF_LASTDATANOTIFICATION) {
+        m_pStream.Reset();
+        hr = S_OK;
+        SetSizeText(kCompleteText);
+    }
+    return hr;
+}
+
+STDMETHODIMP CBindCallback::OnStopBinding(HRESULT hresult, LPCWSTR)
+{
+    m_bStopped = true;
+    m_hrResult = hresult;
+    m_pBinding.Reset();
+    m_pStream.Reset();
+    m_file.Close();
+    if (m_bCancelled) return S_OK;
+
+    m_bSucceeded = hresult == S_OK && m_dwHttpStatus < 400 && !m_bWriteFailed && ReceivedWholeBody() &&
+                   !m_strPartPath.IsEmpty() &&
+                   ::MoveFileExA(m_strPartPath, m_strFilePath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    if (m_bSucceeded)
+        m_strPartPath.Empty();
+    else
+        DiscardPartFile();
+    if (!m_bSucceeded) SetSizeText(kFailedText);
+    if (m_hwndOwner) ::SendMessageA(m_hwndOwner, WM_DOWNLOAD_DONE, 0, 0);
+    return S_OK;
+}
+
+STDMETHODIMP CBindCallback::GetBindInfo(DWORD* grfBINDF, BINDINFO* pbindinfo)
+{
+    if (!grfBINDF || !pbindinfo) return E_INVALIDARG;
+    // Pulled as it arrives, never blocking on data not yet there, always the server's newest
+    // file, kept out of the cache.
+    *grfBINDF = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE | BINDF_PULLDATA;
+    // Only what the caller's structure has room for is written.
+    const ULONG cbCaller = pbindinfo->cbSize;
+    const ULONG cbOurs = offsetof(BINDINFO, szCustomVerb) + sizeof(pbindinfo->szCustomVerb);
+    ZeroMemory(pbindinfo, cbCaller < cbOurs ? cbCaller : cbOurs);
+    pbindinfo->cbSize = cbCaller;
+    return S_OK;
+}
+
+STDMETHODIMP CBindCallback::OnObjectAvailable(REFIID, IUnknown*)
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CBindCallback::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* pszAdditionalHeaders)
+{
+    if (pszAdditionalHeaders) *pszAdditionalHeaders = nullptr;
+    return S_OK;
+}
+
+STDMETHODIMP CBindCallback::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR,
+                                       LPWSTR* pszAdditionalRequestHeaders)
+{
+    if (pszAdditionalRequestHeaders) *pszAdditionalRequestHeaders = nullptr;
+    Touch();
+    m_dwHttpStatus = dwResponseCode;
+    m_nExpectedBytes = ExpectedBodyLength(szResponseHeaders);
+    return S_OK;
+}
+
+void CBindCallback::Cancel()
+{
+    m_bCancelled = true;
+    m_hwndOwner = m_hwndSize = m_hwndProgress = nullptr;
+    m_pStream.Reset();
+    m_file.Close();
+    DiscardPartFile();
+    Abort();
+}
+
+void CBindCallback::Abort()
+{
+    // Abort may call back into OnStopBinding, which lets go of the binding.
+    ComPtr<IBinding> binding = m_pBinding;
+    if (binding) binding->Abort();
+}
+
+void CBindCallback::SetSizeText(const char* pszText)
+{
+    if (m_hwndSize) ::SetWindowTextA(m_hwndSize, pszText);
+}
+
+void CBindCallback::FailWrite()
+{
+    // A file that cannot take the bytes (disk full, no file) ends the transfer as failed.
+    m_bWriteFailed = true;
+    m_file.Close();
+    Abort();
+}
+
+void CBindCallback::DiscardPartFile()
+{
+    if (m_strPartPath.IsEmpty()) return;
+    m_file.Close();
+    ::DeleteFileA(m_strPartPath);
+    m_strPartPath.Empty();
+}

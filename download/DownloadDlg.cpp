@@ -1,0 +1,58 @@
+#include "download/DownloadDlg.h"
+
+#include "resources/resource.h"
+
+CDownloadDlg::CDownloadDlg(HWND hParent) : CDialog(IDD_DOWNLOAD, hParent) {}
+
+CDownloadDlg::~CDownloadDlg() = default;
+
+void CDownloadDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_DOWNLOAD_TEXT, m_strMessage);
+}
+
+BOOL CDownloadDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    HWND hwndProgress = GetDlgItem(IDC_DOWNLOAD_PROGRESS);
+    HWND hwndSize = GetDlgItem(IDC_DOWNLOAD_SIZE);
+    m_job.SetTarget(m_strFilePath, m_strURL);
+    if (FAILED(m_job.Start(hwndSize, hwndProgress, m_hWnd))) {
+        // No transfer will ever end this dialog: say so and end it now.
+        ::SetWindowTextA(hwndSize, "설치실패");
+        EndDialog(kFailed);
+    }
+    return TRUE;
+}
+
+BOOL CDownloadDlg::PreTranslateMessage(MSG* pMsg)
+{
+    // Keys do not go through the dialog's keyboard handling: Enter and Escape must not end a
+    // download. Only the Cancel button and the close box do.
+    if (pMsg->message == WM_KEYDOWN) return FALSE;
+    return CDialog::PreTranslateMessage(pMsg);
+}
+
+bool CDownloadDlg::OnMessage(UINT nMsg, WPARAM, LPARAM, LRESULT& lResult)
+{
+    if (nMsg != WM_DOWNLOAD_DONE) return false;
+    OnDownloadDone();
+    lResult = 0;
+    return true;
+}
+
+void CDownloadDlg::OnDownloadDone()
+{
+    EndDialog(m_job.Succeeded() ? IDOK : kFailed);
+}
+
+void CDownloadDlg::OnCancel()
+{
+    m_job.Cancel();
+    CDialog::OnCancel();
+}
+
+// There is no OK button; an IDOK command (Enter on a dialog without a default button) changes
+// nothing.
+void CDownloadDlg::OnOK() {}

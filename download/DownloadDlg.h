@@ -1,0 +1,33 @@
+// The download progress dialog: fetches one file while the user watches a message line, a
+// progress bar and the amount, and ends by itself when the transfer is over.
+#pragma once
+
+#include "download/DownloadJob.h"
+#include "framework/CString.h"
+#include "framework/Dialog.h"
+
+class CDownloadDlg : public CDialog {
+public:
+    // DoModal's answer for a transfer that ended without the whole file: neither OK nor Cancel.
+    static constexpr int kFailed = IDABORT;
+
+    explicit CDownloadDlg(HWND hParent = nullptr);
+    ~CDownloadDlg() override;
+
+    CString m_strMessage;
+    CString m_strFilePath;
+    CString m_strURL;  // system ANSI code page
+    CDownloadJob m_job;
+
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    void OnCancel() override;
+    void OnOK() override;
+    bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
+
+private:
+    void OnDownloadDone();
+};

@@ -1,0 +1,42 @@
+// One asynchronous download of a URL into a file: the moniker, the bind context and the callback
+// of the running transfer. Notifications arrive through the thread's message loop.
+#pragma once
+
+#include <windows.h>
+#include <urlmon.h>
+#include <wrl/client.h>
+
+#include "download/BindCallback.h"
+#include "framework/CString.h"
+
+class CDownloadJob {
+public:
+    // The platform's longest URL (INTERNET_MAX_URL_LENGTH), with its terminator.
+    static constexpr int kMaxUrlChars = 2084;
+
+    CDownloadJob() = default;
+    ~CDownloadJob();
+    CDownloadJob(const CDownloadJob&) = delete;
+    CDownloadJob& operator=(const CDownloadJob&) = delete;
+
+    // A URL that does not fit is not shortened: the job keeps no URL, and Start fails.
+    void SetTarget(const char* pszFilePath, const char* pszURL);
+    // Starts the transfer; a success code when it runs (its end is WM_DOWNLOAD_DONE to the
+    // owner), the failing step's error when it could not start.
+    HRESULT Start(HWND hwndSize, HWND hwndProgress, HWND hwndOwner);
+    // Stops a running transfer for good: nothing more reaches the windows or the file.
+    void Cancel();
+    // Aborts a running transfer; its end is still reported.
+    void Abort();
+
+    bool IsFinished() const { return m_pCallback && m_pCallback->IsStopped(); }
+    bool Succeeded() const { return m_pCallback && m_pCallback->Succeeded(); }
+    const CBindCallback* GetCallback() const { return m_pCallback.Get(); }
+
+private:
+    wchar_t m_wszURL[kMaxUrlChars] = {};
+    CString m_strFilePath;
+    Microsoft::WRL::ComPtr<IMoniker> m_pMoniker;
+    Microsoft::WRL::ComPtr<IBindCtx> m_pBindCtx;
+    Microsoft::WRL::ComPtr<CBindCallback> m_pCallback;
+};
