@@ -73,7 +73,11 @@ CString FormatSizeText(ULONG ulProgress, ULONG ulProgressMax)
 int ProgressBarPosition(ULONG ulProgress, ULONG ulProgressMax)
 {
     if (ulProgressMax == 0) return 0;
-    return static_cast<int>(static_cast<double>(ulProgress) / static_cast<double>(ulProgressMax) * 100.0);
+    // Each step rounded to a double, as the share is defined: the x87 unit would otherwise keep
+    // extra precision and turn 29 of 100 into 29 instead of 28.
+    volatile double share = static_cast<double>(ulProgress) / static_cast<double>(ulProgressMax);
+    volatile double percent = share * 100.0;
+    return static_cast<int>(percent);
 }
 
 ComPtr<CBindCallback> CBindCallback::Create(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath)

@@ -1,0 +1,262 @@
+// The download progress dialog under Xvfb against the loopback server: what the user sees, what
+// DoModal answers, and what the target file holds afterwards.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <string>
+#include <vector>
+
+#include "TestEnv.h"
+#include "TestServer.h"
+#include "UiHelper.h"
+#include "download/BindCallback.h"
+#include "download/DownloadDlg.h"
+#include "framework/Handles.h"
+#include "resources/resource.h"
+
+namespace {
+
+const char kCaption[] = "File Download...";
+const char kMessage[] = "Tessaron AutoInstall Program is performing ...";
+const char kFailedText[] = "설치실패";
+
+std::string Pattern(size_t size)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
+class DownloadDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
+        m_folder = testenv::StatePath("dlgdownloads");
+        testenv::RemoveTree(m_folder);
+        ASSERT_TRUE(testenv::MakeDirs(m_folder));
+        m_target = m_folder + "\\qxLoader.exe";
+    }
+    void TearDown() override { ::OleUninitialize(); }
+
+    void Prepare(CDownloadDlg& dlg, const std::string& url) const
+    {
+        dlg.m_strMessage = kMessage;
+        dlg.m_strFilePath = m_target.c_str();
+        dlg.m_strURL = url.c_str();
+    }
+
+    bool FolderHoldsOnlyTheTarget() const
+    {
+        WIN32_FIND_DATAA data;
+        UniqueFindHandle hFind(::FindFirstFileA((m_folder + "\\*").c_str(), &data));
+        if (!hFind) return true;
+        do {
+            const std::string name = data.cFileName;
+            if (name != "." && name != ".." && name != "qxLoader.exe") return false;
+        } while (::FindNextFileA(hFind.Get(), &data));
+        return true;
+    }
+
+    std::string m_folder;
+    std::string m_target;
+};
+
+// The dialog as the installer runs it, noting what the user sees when the transfer reports its
+// end, just before the dialog closes.
+class WatchedDownloadDlg : public CDownloadDlg {
+public:
+    std::string sizeAtEnd;
+    std::string messageAtEnd;
+    int ends = 0;
+
+protected:
+    bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override
+    {
+        if (nMsg == WM_DOWNLOAD_DONE) {
+            ++ends;
+            sizeAtEnd = GetDlgItemText(IDC_DOWNLOAD_SIZE).Str();
+            messageAtEnd = GetDlgItemText(IDC_DOWNLOAD_TEXT).Str();
+        }
+        return CDownloadDlg::OnMessage(nMsg, wParam, lParam, lResult);
+    }
+};
+
+// Every different text the size line showed, read until the dialog is gone.
+std::vector<std::string> WatchSizeText(HWND dialog)
+{
+    std::vector<std::string> seen;
+    HWND size = ui::FindChildById(dialog, IDC_DOWNLOAD_SIZE);
+    for (int waited = 0; waited < 60000 && ::IsWindow(dialog); waited += 5) {
+        const std::string text = ui::GetText(size);
+        if (::IsWindow(dialog) && (seen.empty() || seen.back() != text)) seen.push_back(text);
+        ::Sleep(5);
+    }
+    return seen;
+}
+
+}  // namespace
+
+TEST(DownloadProgress, SizeTextAndBarPosition)
+{
+    struct Case {
+        ULONG progress, max;
+        const char* text;
+        int position;
+    };
+    const Case cases[] = {
+        {12800, 0, "12K / 12K", 0},           // size not known yet: the amount twice, bar at 0
+        {1023, 2048, "0K / 2K", 49},          // whole KiB, truncated
+        {29, 100, "0K / 0K", 28},             // 29 / 100 * 100 in doubles is 28.999...
+        {3000, 2048, "2K / 2K", 146},         // more than announced: the amount, and above 100
+        {2048, 2048, "2K / 2K", 100},
+        {0xFFFFFFFF, 0xFFFFFFFF, "4194303K / 4194303K", 100},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.text, FormatSizeText(c.progress, c.max).Str()) << c.progress << " of " << c.max;
+        EXPECT_EQ(c.position, ProgressBarPosition(c.progress, c.max)) << c.progress << " of " << c.max;
+    }
+}
+
+TEST_F(DownloadDialog, WholeFileArrivesAndCompleteShowsBeforeTheDialogCloses)
+{
+    const std::string bytes = Pattern(6 * 1024 * 1024 + 5);
+    const std::string url = testserver::Url(testserver::PutFile("dlg/big.bin", bytes));
+    ASSERT_TRUE(testenv::WriteFileBytes(m_target, "an older loader"));
+    WatchedDownloadDlg dlg;
+    Prepare(dlg, url);
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_EQ(1, dlg.ends);
+    EXPECT_EQ(kMessage, dlg.messageAtEnd);
+    EXPECT_EQ("Complete", dlg.sizeAtEnd);
+    EXPECT_TRUE(bytes == testenv::ReadFileBytes(m_target));
+    EXPECT_TRUE(FolderHoldsOnlyTheTarget());
+}
+
+TEST_F(DownloadDialog, ChunkedBodyShowsTheAmountTwice)
+{
+    const std::string bytes = Pattern(300 * 1024);
+    const std::string path = testserver::PutFile("dlg/chunked.bin", bytes);
+    CDownloadDlg dlg;
+    Prepare(dlg, testserver::Url(path + "?chunked=1&trickle=32768&delay=40"));
+    std::vector<std::string> seen;
+    ui::Watcher watcher([&] {
+        HWND h = ui::WaitForWindow(kCaption);
+        ASSERT_NE(h, nullptr);
+        seen = WatchSizeText(h);
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    watcher.Join();
+    bool bTwice = false;
+    for (const std::string& text : seen) {
+        int done = -1, total = -2;
+        if (std::sscanf(text.c_str(), "%dK / %dK", &done, &total) == 2 && done == total && done > 0) bTwice = true;
+    }
+    EXPECT_TRUE(bTwice) << "texts seen: " << seen.size();
+    EXPECT_TRUE(bytes == testenv::ReadFileBytes(m_target));
+}
+
+TEST_F(DownloadDialog, FailedTransferIsNotSuccessAndKeepsTheTarget)
+{
+    const std::string path = testserver::PutFile("dlg/file.bin", Pattern(200000));
+    struct Case {
+        const char* name;
+        std::string url;
+    };
+    const Case cases[] = {
+        {"404 page", testserver::Url("/dlg/missing.bin")},
+        {"500 page", testserver::Url(path + "?status=500")},
+        {"refused connection", testserver::RefusedUrl(path)},
+        {"body cut mid-way", testserver::Url(path + "?cut=100000")},
+        {"server silent, then gone", testserver::Url(path + "?stall=1&stall_after=1000")},
+    };
+    const std::string old = "the working loader";
+    for (const Case& c : cases) {
+        ASSERT_TRUE(testenv::WriteFileBytes(m_target, old));
+        WatchedDownloadDlg dlg;
+        Prepare(dlg, c.url);
+        const INT_PTR result = dlg.DoModal();
+        EXPECT_NE(IDOK, result) << c.name;
+        EXPECT_NE(IDCANCEL, result) << c.name;
+        EXPECT_EQ(kFailedText, dlg.sizeAtEnd) << c.name;
+        EXPECT_EQ(old, testenv::ReadFileBytes(m_target)) << c.name;
+        EXPECT_TRUE(FolderHoldsOnlyTheTarget()) << c.name;
+    }
+}
+
+TEST_F(DownloadDialog, StartThatCannotRunEndsTheDialogAtOnce)
+{
+    struct Case {
+        const char* name;
+        std::string url;
+    };
+    const Case cases[] = {
+        {"empty URL", ""},
+        {"URL longer than the platform takes", testserver::Url("/" + std::string(2100, 'a'))},
+    };
+    for (const Case& c : cases) {
+        CDownloadDlg dlg;
+        Prepare(dlg, c.url);
+        EXPECT_EQ(CDownloadDlg::kFailed, dlg.DoModal()) << c.name;
+        EXPECT_FALSE(testenv::FileExists(m_target)) << c.name;
+    }
+}
+
+TEST_F(DownloadDialog, CancelStopsTheTransferAndKeepsTheTarget)
+{
+    const std::string path = testserver::PutFile("dlg/slow.bin", Pattern(400000));
+    ASSERT_TRUE(testenv::WriteFileBytes(m_target, "kept"));
+    CDownloadDlg dlg;
+    Prepare(dlg, testserver::Url(path + "?trickle=4000&delay=50"));
+    ui::Watcher watcher([&] {
+        HWND h = ui::WaitForWindow(kCaption);
+        ASSERT_NE(h, nullptr);
+        HWND size = ui::FindChildById(h, IDC_DOWNLOAD_SIZE);
+        std::string text;
+        for (int waited = 0; waited < 20000 && (text = ui::GetText(size)).empty(); waited += 10) ::Sleep(10);
+        ASSERT_NE("", text) << "no data arrived";
+        ui::Screenshot(h, "download-dialog-transferring");
+        EXPECT_TRUE(ui::ClickButton(h, IDCANCEL));
+    });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    watcher.Join();
+    EXPECT_EQ("kept", testenv::ReadFileBytes(m_target));
+    EXPECT_TRUE(FolderHoldsOnlyTheTarget());
+
+    // The connection is let go of once urlmon's own messages have run, as a page's thread
+    // takes them after the call.
+    testserver::LogEntry entry{};
+    bool bLogged = false;
+    for (int waited = 0; waited < 20000 && !bLogged; waited += 20) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+        bLogged = testserver::WaitForLogEntry(path, 0, &entry);
+        if (!bLogged) ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    ASSERT_TRUE(bLogged);
+    EXPECT_TRUE(entry.clientClosed);
+    EXPECT_FALSE(entry.complete);
+}
+
+TEST_F(DownloadDialog, EnterAndEscapeDoNotEndIt)
+{
+    const std::string path = testserver::PutFile("dlg/keys.bin", Pattern(100000));
+    CDownloadDlg dlg;
+    Prepare(dlg, testserver::Url(path + "?trickle=1000&delay=50"));
+    ui::Watcher watcher([&] {
+        HWND h = ui::WaitForWindow(kCaption);
+        ASSERT_NE(h, nullptr);
+        HWND cancel = ui::FindChildById(h, IDCANCEL);
+        for (UINT vk : {static_cast<UINT>(VK_RETURN), static_cast<UINT>(VK_ESCAPE)}) ASSERT_TRUE(ui::PressKey(cancel, vk));
+        // A message posted after the keys is handled after them: once it has been, the keys had
+        // their chance to end the dialog.
+        ::SendMessageA(h, WM_NULL, 0, 0);
+        ::SendMessageA(h, WM_NULL, 0, 0);
+        EXPECT_TRUE(::IsWindowVisible(h)) << "a key ended the download";
+        EXPECT_TRUE(ui::ClickButton(h, IDCANCEL));
+    });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    watcher.Join();
+}
