@@ -1,1 +1,231 @@
-// (being written)
+// The control as pages script it: JScript and VBScript run by the platform's script host create
+// it by its ProgIDs through the registry and call it through IDispatch. The scripts (tests/scripts)
+// report what happened through their exit code; the world launch's effects are checked here.
+// Each test registers the build's DLL with regsvr32 and leaves the class unregistered.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "TestEnv.h"
+#include "TestServer.h"
+#include "framework/Handles.h"
+
+namespace {
+
+// The scripts' exit code for "as expected". Wine's script host exits 0 when a script dies of an
+// uncaught error, so 0 must never count as success.
+const DWORD kScriptOk = 10;
+const DWORD kScriptCreateFailed = 2;
+const DWORD kScriptNotEnded = 0xFFFFFFFF;
+const DWORD kProcessLimitMs = 30000;
+
+const char kWorldFile[] = "C:\\Program Files\\Activeworlds\\temp.qxl";
+const char kSettingsFile[] = "C:\\Program Files\\Activeworlds\\ActiveWorld\\Aworld.ini";
+
+std::string WindowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+const std::string& DllPath()
+{
+    static const std::string path = WindowsPath(QX_DLL_PATH);
+    return path;
+}
+
+std::string ScriptPath(const char* name)
+{
+    return WindowsPath(std::string(QX_SOURCE_DIR) + "/tests/scripts/" + name);
+}
+
+struct ProcessRun {
+    DWORD exitCode = kScriptNotEnded;
+    std::string output;  // what the program wrote to its standard output and error
+};
+
+// Runs a program to its end, bounded, with its output in a file of the state folder.
+ProcessRun RunToEnd(const std::string& commandLine)
+{
+    ProcessRun run;
+    const std::string outputPath = testenv::StatePath("scripthost-output.txt");
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    UniqueFileHandle output(::CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output) {
+        ADD_FAILURE() << "cannot create " << outputPath;
+        return run;
+    }
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nullptr;
+    si.hStdOutput = output.Get();
+    si.hStdError = output.Get();
+    PROCESS_INFORMATION pi = {};
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        ADD_FAILURE() << "cannot start: " << commandLine << " (error " << ::GetLastError() << ")";
+        return run;
+    }
+    UniqueKernelHandle process(pi.hProcess);
+    UniqueKernelHandle thread(pi.hThread);
+    output.Reset();
+    if (::WaitForSingleObject(process.Get(), kProcessLimitMs) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "did not end within " << kProcessLimitMs << " ms: " << commandLine;
+        ::TerminateProcess(process.Get(), kScriptNotEnded);
+        ::WaitForSingleObject(process.Get(), 5000);
+    } else {
+        ::GetExitCodeProcess(process.Get(), &run.exitCode);
+    }
+    run.output = testenv::ReadFileBytes(outputPath);
+    return run;
+}
+
+DWORD Regsvr32(const char* options)
+{
+    return RunToEnd(std::string("C:\\windows\\system32\\regsvr32.exe ") + options + " \"" + DllPath() + "\"").exitCode;
+}
+
+// cscript SCRIPT PROGID [URL]; the URL is left out, not passed empty, where the script should
+// use the empty URL, as an empty argument does not survive every host's command-line parsing.
+ProcessRun RunScript(const char* script, const char* progId, const std::string* url = nullptr)
+{
+    std::string commandLine =
+        "C:\\windows\\system32\\cscript.exe //nologo \"" + ScriptPath(script) + "\" " + progId;
+    if (url) commandLine += " \"" + *url + "\"";
+    return RunToEnd(commandLine);
+}
+
+bool SetClassesValue(const char* key, const std::string& value)
+{
+    UniqueRegKey hKey;
+    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, hKey.Put(), nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    return ::RegSetValueExA(hKey.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+std::string ReadProfile(const std::string& file, const char* section, const char* key)
+{
+    char value[1024] = {};
+    ::GetPrivateProfileStringA(section, key, "<missing>", value, sizeof(value), file.c_str());
+    return value;
+}
+
+const char* const kProgIds[] = {"QxChecker.Checker", "QxChecker.Checker.1"};
+
+class ScriptHost : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(0u, Regsvr32("/s"));
+        testenv::RemoveTree("C:\\Program Files\\Activeworlds");
+        ASSERT_TRUE(testenv::MakeDirs("C:\\Program Files\\Activeworlds\\ActiveWorld"));
+        // The loader stand-in is what the shell starts for the world file's document type; the
+        // script host and the shell pass this variable on to it.
+        m_record = testenv::StatePath("scripthost-loader-record.txt");
+        ::DeleteFileA(m_record.c_str());
+        ::SetEnvironmentVariableA("QX_LOADER_RECORD", m_record.c_str());
+        ASSERT_TRUE(SetClassesValue(".qxl", "qxl_auto_file"));
+        ASSERT_TRUE(SetClassesValue("qxl_auto_file\\shell\\open\\command",
+                                    "\"" + WindowsPath(QX_SAMPLE_LOADER_PATH) + "\" \"%1\""));
+    }
+
+    void TearDown() override { Regsvr32("/u /s"); }
+
+    // The record the loader stand-in leaves once it has run; empty if it has not within the bound.
+    std::string WaitForLoaderRecord(int timeoutMs = 15000) const
+    {
+        for (int waited = 0; waited < timeoutMs; waited += 20) {
+            const std::string record = testenv::ReadFileBytes(m_record);
+            if (record.find("\r\n") != std::string::npos) return record;
+            ::Sleep(20);
+        }
+        return std::string();
+    }
+
+    std::string m_record;
+};
+
+}  // namespace
+
+TEST_F(ScriptHost, LaunchFromEitherLanguageFetchesTheWorldSetsTheStartWorldAndOpensIt)
+{
+    struct Case {
+        const char* script;
+        const char* progId;
+        const char* world;
+    };
+    const Case cases[] = {
+        {"launch.js", "QxChecker.Checker", "ScriptWorld"},
+        {"launch.js", "QxChecker.Checker.1", "ScriptWorldJs1"},
+        {"launch.vbs", "QxChecker.Checker", "ScriptWorldVbs"},
+        {"launch.vbs", "QxChecker.Checker.1", "ScriptWorldVbs1"},
+    };
+    for (const Case& c : cases) {
+        const std::string label = std::string(c.script) + " " + c.progId;
+        ::DeleteFileA(kWorldFile);
+        ::DeleteFileA(m_record.c_str());
+        const std::string world = std::string("[Program]\r\nworld=") + c.world + "\r\n";
+        const std::string url = testserver::Url(testserver::PutFile("scripts/" + std::string(c.world) + ".qxl", world));
+
+        const ProcessRun run = RunScript(c.script, c.progId, &url);
+
+        ASSERT_EQ(kScriptOk, run.exitCode) << label << "\n" << run.output;
+        EXPECT_EQ(world, testenv::ReadFileBytes(kWorldFile)) << label;
+        EXPECT_EQ(c.world, ReadProfile(kSettingsFile, "start", "world")) << label;
+        const std::string record = WaitForLoaderRecord();
+        EXPECT_NE(std::string::npos, record.find(kWorldFile)) << label << ": loader record \"" << record << "\"";
+    }
+}
+
+TEST_F(ScriptHost, LaunchWithAnEmptyUrlCompletesWithoutAnError)
+{
+    for (const char* script : {"launch.js", "launch.vbs"}) {
+        const ProcessRun run = RunScript(script, "QxChecker.Checker");
+        EXPECT_EQ(kScriptOk, run.exitCode) << script << "\n" << run.output;
+    }
+}
+
+// Check answers through its [retval] as the script's value: a number (VT_I4), 0 here since
+// the loader is not installed by these tests.
+TEST_F(ScriptHost, CheckAnswersTheNumberZeroInEitherLanguage)
+{
+    const std::string url = testserver::Url("/scripts/loader.ini");
+    for (const char* script : {"check.js", "check.vbs"}) {
+        for (const char* progId : kProgIds) {
+            for (const std::string* argument : {&url, static_cast<const std::string*>(nullptr)}) {
+                const ProcessRun run = RunScript(script, progId, argument);
+                EXPECT_EQ(kScriptOk, run.exitCode) << script << " " << progId << (argument ? " with a URL" : " with \"\"")
+                                                   << "\n" << run.output;
+            }
+        }
+    }
+}
+
+TEST_F(ScriptHost, UnknownMethodRaisesAnErrorTheScriptCanCatch)
+{
+    for (const char* script : {"unknown.js", "unknown.vbs"}) {
+        const ProcessRun run = RunScript(script, "QxChecker.Checker");
+        EXPECT_EQ(kScriptOk, run.exitCode) << script << "\n" << run.output;
+    }
+}
+
+TEST_F(ScriptHost, UnregisteredClassCannotBeCreated)
+{
+    ASSERT_EQ(0u, Regsvr32("/u /s"));
+    for (const char* script : {"check.js", "check.vbs"}) {
+        for (const char* progId : kProgIds) {
+            const ProcessRun run = RunScript(script, progId);
+            EXPECT_EQ(kScriptCreateFailed, run.exitCode) << script << " " << progId << "\n" << run.output;
+        }
+    }
+}
