@@ -1,0 +1,3 @@
+#include "description/DescriptionEntry.h"
+
+CDescriptionEntry::~CDescriptionEntry() = default;

@@ -1,0 +1,99 @@
+#include "install/InstallDlg.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+// The install directory is kept where MAX_PATH bytes, its zero included, is the room: a recorded
+// one that does not fit is taken as unreadable (a full installation records it anew), never cut.
+const size_t kMaxInstallDirLength = MAX_PATH - 1;
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool StartsWithHkey(const CString& str)
+{
+    return std::strncmp(str, "HKEY", 4) == 0;
+}
+
+bool Exists(CFileFind& finder, const CString& path)
+{
+    const bool bFound = finder.FindFile(path);
+    finder.Close();
+    return bFound;
+}
+
+}  // namespace
+
+// No version known on either side until the description names one: two equal numbers, so a
+// description without a "Version" entry finds an existing loader current.
+CInstallDlg::CInstallDlg(HWND hParent) : CDialog(IDD_INSTALL, hParent), m_nNewVersion(-1), m_nOldVersion(-1) {}
+
+BOOL CInstallDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    return TRUE;
+}
+
+void CInstallDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+}
+
+HKEY CInstallDlg::RootKeyFromName(CString strName)
+{
+    if (strName == "HKEY_CURRENT_USER") return HKEY_CURRENT_USER;
+    if (strName == "HKEY_CLASSES_ROOT") return HKEY_CLASSES_ROOT;
+    if (strName == "HKEY_LOCAL_MACHINE") return HKEY_LOCAL_MACHINE;
+    return nullptr;
+}
+
+int CInstallDlg::DecimalNumber(const char* pszText)
+{
+    if (!pszText) return 0;
+    const char* p = pszText;
+    while (IsBlank(*p)) ++p;
+    bool bNegative = false;
+    if (*p == '+' || *p == '-') bNegative = *p++ == '-';
+    long long nValue = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        nValue = nValue * 10 + (*p - '0');
+        if (nValue > static_cast<long long>(INT_MAX) + 1) break;  // far enough to know the end it goes to
+    }
+    if (bNegative) nValue = -nValue;
+    if (nValue > INT_MAX) return INT_MAX;
+    if (nValue < INT_MIN) return INT_MIN;
+    return static_cast<int>(nValue);
+}
+
+int CInstallDlg::CompareInstalled(CDescriptionFile& file)
+{
+    for (const CDescriptionEntry* pEntry = file.GetFirst(); pEntry; pEntry = file.GetNext()) {
+        if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "downurl") m_strDownURL = pEntry->m_strValue;
+        if (!StartsWithHkey(pEntry->m_strRoot)) continue;
+
+        const HKEY hRoot = RootKeyFromName(pEntry->m_strRoot);
+        if (pEntry->m_nType == REG_SZ && !m_reg.ReadString(hRoot, pEntry->m_strKey, pEntry->m_strName))
+            return INSTALL_FULL;
+
+        if (pEntry->m_strName == "Version") {
+            m_nNewVersion = DecimalNumber(pEntry->m_strValue);
+            m_nOldVersion = m_reg.ReadDword(hRoot, pEntry->m_strKey, "Version");
+        }
+        if (pEntry->m_strName == "Path") {
+            const char* pszPath = m_reg.ReadString(hRoot, pEntry->m_strKey, "Path");
+            if (!pszPath || std::strlen(pszPath) > kMaxInstallDirLength) {
+                m_strPath.Empty();
+                return INSTALL_FULL;
+            }
+            m_strPath = pszPath;
+        }
+    }
+
+    if (!Exists(m_finder, m_strPath)) return INSTALL_UPGRADE;
+    if (!Exists(m_finder, m_strPath + "\\qxLoader.exe")) return INSTALL_UPGRADE;
+    return m_nNewVersion == m_nOldVersion ? INSTALL_CURRENT : INSTALL_UPGRADE;
+}

@@ -1,0 +1,56 @@
+// The installer object of one Check call: a hidden dialog whose window owns the installer's
+// "Error" boxes, with the state that the installation steps share.
+#pragma once
+
+#include <windows.h>
+
+#include "description/DescriptionFile.h"
+#include "framework/CString.h"
+#include "framework/Dialog.h"
+#include "framework/FileFind.h"
+#include "install/RegValue.h"
+#include "resources/resource.h"
+
+// What CompareInstalled finds.
+enum {
+    INSTALL_CURRENT = 0,  // the loader is there, in the version offered: nothing to do
+    INSTALL_FULL = 1,     // a listed string value is missing, or the install directory is unreadable
+    INSTALL_UPGRADE = 2,  // the directory or the loader file is missing, or the versions differ
+};
+
+class CInstallDlg : public CDialog {
+public:
+    enum { IDD = IDD_INSTALL };
+
+    explicit CInstallDlg(HWND hParent = nullptr);
+
+    // The driver (int RunInstall(), int DownloadLoader()) and the steps of a full installation
+    // (int ChooseInstallDir(), int WriteRegistryEntries(CDescriptionFile&)) join here; each
+    // returns 1 for success and 0 for failure and works on the members below.
+
+    // Walks the description against the registry and the disk, picking up the loader's address
+    // (m_strDownURL), the offered and recorded versions and the recorded install directory
+    // (m_strPath) on the way. INSTALL_CURRENT, INSTALL_FULL or INSTALL_UPGRADE.
+    int CompareInstalled(CDescriptionFile& file);
+
+    // The root key that a description's section names ("HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
+    // "HKEY_LOCAL_MACHINE", exactly); null for any other name.
+    HKEY RootKeyFromName(CString strName);
+
+    // The decimal number a description gives as text: leading white space, an optional sign, then
+    // digits up to the first other character; 0 without digits. A number beyond the 32-bit range
+    // is held at the nearest end of it.
+    static int DecimalNumber(const char* pszText);
+
+    CString m_strInfoURL;   // the update description's address
+    CString m_strDownURL;   // the loader's address: "downurl" in the section "Program"
+    int m_nNewVersion;      // the version the description offers; -1 when it names none
+    int m_nOldVersion;      // the version the registry records; -1 when it cannot be read
+    CString m_strPath;      // the install root, later the loader's install directory
+    CFileFind m_finder;     // the existence test
+    CRegValue m_reg;
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange* pDX) override;
+};
