@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make python3
+  cmake make python3 g++
   g++-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 wine64 libwine-dev fonts-wine
   googletest
