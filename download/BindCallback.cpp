@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cwchar>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -179,18 +180,15 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
         m_pStream = pstgmed->pstm;
 
     if (m_pStream && dwSize > m_cbTotal) {
-        const ULONGLONG nNew = dwSize - m_cbTotal;
-        std::vector<BYTE> buffer;
-        try {
-            buffer.resize(static_cast<size_t>(nNew));
-        } catch (const std::bad_alloc&) {
-            return S_FALSE;
-        }
+        const ULONG nNew = static_cast<ULONG>(dwSize - m_cbTotal);
+        // Sized to what is announced as new, and not cleared: every byte read is written.
+        std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[nNew]);
+        if (!buffer) return S_FALSE;
         do {
             ULONG nRead = 0;
-            hr = m_pStream->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &nRead);
+            hr = m_pStream->Read(buffer.get(), nNew, &nRead);
             if (nRead > 0) {
-                if (!m_file.Write(buffer.data(), nRead)) {
+                if (!m_file.Write(buffer.get(), nRead)) {
                     FailWrite();
                     return S_OK;
                 }
