@@ -24,9 +24,17 @@ public:
 
     explicit CInstallDlg(HWND hParent = nullptr);
 
-    // The driver (int RunInstall(), int DownloadLoader()) and the steps of a full installation
-    // (int ChooseInstallDir(), int WriteRegistryEntries(CDescriptionFile&)) join here; each
-    // returns 1 for success and 0 for failure and works on the members below.
+    // The driver (int RunInstall(), int DownloadLoader()) joins here; each step returns 1 for
+    // success and 0 for failure and works on the members below.
+
+    // Asks the user for the install directory; 1 with the folder in m_strPath, 0 (m_strPath
+    // unchanged) when the user gave none.
+    int ChooseInstallDir();
+    // Writes every entry of the description's "HKEY" sections; 0 at the first write that fails,
+    // with the entries before it left written.
+    int WriteRegistryEntries(CDescriptionFile& file);
+    // The document type's open command: the loader in the install directory, given the file.
+    CString LoaderCommandLine() const;
 
     // Walks the description against the registry and the disk, picking up the loader's address
     // (m_strDownURL), the offered and recorded versions and the recorded install directory

@@ -1,0 +1,213 @@
+// The full installation's registry step against Wine's real registry, under a scratch key, and
+// the document type it registers taken through the real shell.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "TestEnv.h"
+#include "description/DescriptionFile.h"
+#include "framework/Handles.h"
+#include "install/InstallDlg.h"
+
+namespace {
+
+const char kScratch[] = "Software\\qxCheckerTest\\Entries";
+
+struct Value {
+    DWORD type = REG_NONE;
+    std::string data;
+    bool present = false;
+};
+
+Value ReadValue(HKEY root, const std::string& key, const char* name)
+{
+    Value value;
+    UniqueRegKey hKey;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, hKey.Put()) != ERROR_SUCCESS) return value;
+    DWORD size = 0;
+    if (::RegQueryValueExA(hKey.Get(), name, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) return value;
+    std::vector<BYTE> data(size + 1);
+    if (::RegQueryValueExA(hKey.Get(), name, nullptr, &value.type, data.data(), &size) != ERROR_SUCCESS) return value;
+    value.present = true;
+    value.data.assign(reinterpret_cast<const char*>(data.data()), size);
+    if (value.type == REG_SZ && !value.data.empty() && value.data.back() == '\0') value.data.pop_back();
+    return value;
+}
+
+std::string Bytes(std::initializer_list<int> bytes)
+{
+    std::string text;
+    for (int b : bytes) text += static_cast<char>(b);
+    return text;
+}
+
+class RegistryEntries : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+        m_file = testenv::StatePath("entries-temp.ini");
+    }
+    void TearDown() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, kScratch); }
+
+    // Loads a description whose "HKEY_CURRENT_USER\<scratch>..." sections the text names as
+    // "HKCU_SCRATCH".
+    bool Load(CDescriptionFile& file, std::string text)
+    {
+        const std::string scratch = std::string("HKEY_CURRENT_USER\\") + kScratch;
+        for (size_t at; (at = text.find("HKCU_SCRATCH")) != std::string::npos;) text.replace(at, 12, scratch);
+        return testenv::WriteFileBytes(m_file, text) && file.Load(m_file.c_str());
+    }
+
+    static std::string Key(const char* sub) { return std::string(kScratch) + sub; }
+
+    std::string m_file;
+};
+
+}  // namespace
+
+TEST_F(RegistryEntries, InstallerKnowledgeFillsTheDescriptionsLayout)
+{
+    CDescriptionFile file;
+    ASSERT_TRUE(Load(file,
+                     "[Program]\n"
+                     "downurl=\"http://example/qxLoader.exe\"\n"
+                     "[HKCU_SCRATCH\\loader]\n"
+                     "\"Path\"=\"C:\\\\whatever the file says\"\n"
+                     "\"Version\"=7\n"
+                     "\"Name\"=\"as written\"\n"
+                     "\"Count\"=abc\n"
+                     "\"Path2\"=\"kept\"\n"
+                     "[HKCU_SCRATCH\\doc\\shell\\open\\command]\n"
+                     "\"open\"=\"whatever\"\n"
+                     "\"other\"=\"also the command\"\n"
+                     "[HKCU_SCRATCH\\qxl_auto_file]\n"
+                     "\"EditFlags\"=hex:ff,ff,ff,ff\n"
+                     "[HKCU_SCRATCH\\elsewhere]\n"
+                     "\"EditFlags\"=hex:00\n"
+                     "[HKCU_SCRATCH\\bare\\command]\n"
+                     "[Program]\n"));
+    CInstallDlg installer;
+    installer.m_strPath = "C:\\Program Files\\Activeworlds";
+    ASSERT_EQ(1, installer.WriteRegistryEntries(file));
+
+    const std::string command = "\"C:\\Program Files\\Activeworlds\\qxLoader.exe\" %1";
+    struct Expected {
+        const char* key;
+        const char* name;
+        DWORD type;
+        std::string data;
+    };
+    const Expected expected[] = {
+        {"\\loader", "Path", REG_SZ, "C:\\Program Files\\Activeworlds"},
+        {"\\loader", "Version", REG_DWORD, Bytes({7, 0, 0, 0})},
+        {"\\loader", "Name", REG_SZ, "as written"},
+        {"\\loader", "Count", REG_DWORD, Bytes({0, 0, 0, 0})},
+        {"\\loader", "Path2", REG_SZ, "kept"},
+        {"\\doc\\shell\\open\\command", "open", REG_SZ, command},
+        {"\\doc\\shell\\open\\command", "other", REG_SZ, command},
+        {"\\qxl_auto_file", "EditFlags", REG_BINARY, Bytes({1, 0, 0, 0})},
+        {"\\elsewhere", "EditFlags", REG_BINARY, Bytes({1, 0, 0, 0})},
+        {"\\bare\\command", "", REG_SZ, command},
+    };
+    for (const Expected& e : expected) {
+        const Value value = ReadValue(HKEY_CURRENT_USER, Key(e.key), e.name);
+        EXPECT_TRUE(value.present) << e.key << " " << e.name;
+        EXPECT_EQ(e.type, value.type) << e.key << " " << e.name;
+        EXPECT_EQ(e.data, value.data) << e.key << " " << e.name;
+    }
+}
+
+TEST_F(RegistryEntries, DocumentTypeFlagWordGoesOnlyUnderItsOwnKeyPath)
+{
+    // The flag word is decided by the whole key path "qxl_auto_file", as the shell's classes
+    // root names the document type.
+    CDescriptionFile file;
+    ASSERT_TRUE(testenv::WriteFileBytes(m_file, "[HKEY_CLASSES_ROOT\\qxl_auto_file]\n\"EditFlags\"=hex:00\n"));
+    ASSERT_TRUE(file.Load(m_file.c_str()));
+    CInstallDlg installer;
+    installer.m_strPath = "C:\\qx";
+    ASSERT_EQ(1, installer.WriteRegistryEntries(file));
+    const Value value = ReadValue(HKEY_CLASSES_ROOT, "qxl_auto_file", "EditFlags");
+    EXPECT_EQ(REG_BINARY, value.type);
+    EXPECT_EQ(Bytes({0, 0, 1, 0}), value.data);
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "qxl_auto_file");
+}
+
+TEST_F(RegistryEntries, PlainSectionsAreSkippedAndAnUnknownRootStopsTheWalk)
+{
+    CDescriptionFile file;
+    ASSERT_TRUE(Load(file,
+                     "[Program]\n\"downurl\"=\"x\"\n"
+                     "[HKCU_SCRATCH\\a]\n\"first\"=\"1\"\n"
+                     "[hkey_current_user\\Software\\qxCheckerTest\\Entries\\lower]\n\"skipped\"=\"1\"\n"
+                     "[HKEY_USERS\\Software\\qxCheckerTest]\n\"fails\"=\"1\"\n"
+                     "[HKCU_SCRATCH\\b]\n\"after\"=\"1\"\n"));
+    CInstallDlg installer;
+    installer.m_strPath = "C:\\qx";
+    EXPECT_EQ(0, installer.WriteRegistryEntries(file));
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, Key("\\a"), "first").present);
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, Key("\\lower"), "skipped").present);
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, Key("\\b"), "after").present) << "the walk goes on past a failure";
+}
+
+TEST_F(RegistryEntries, LongInstallDirectoryIsWrittenWhole)
+{
+    CDescriptionFile file;
+    ASSERT_TRUE(Load(file, "[HKCU_SCRATCH\\loader]\n\"Path\"=\"x\"\n[HKCU_SCRATCH\\open\\command]\n[Program]\n"));
+    CInstallDlg installer;
+    const std::string longPath = "D:\\" + std::string(240, 'p') + "\\" + std::string(200, 'q');
+    installer.m_strPath = longPath.c_str();
+    ASSERT_EQ(1, installer.WriteRegistryEntries(file));
+    EXPECT_EQ(longPath, ReadValue(HKEY_CURRENT_USER, Key("\\loader"), "Path").data);
+    EXPECT_EQ("\"" + longPath + "\\qxLoader.exe\" %1", ReadValue(HKEY_CURRENT_USER, Key("\\open\\command"), "").data);
+}
+
+// The document type as a full installation registers it: the shell starts the loader for a
+// world file, even from a folder whose path holds a space.
+TEST_F(RegistryEntries, RegisteredDocumentTypeStartsTheLoaderThroughTheShell)
+{
+    const std::string folder = testenv::StatePath("install dir with space");
+    testenv::RemoveTree(folder);
+    ASSERT_TRUE(testenv::MakeDirs(folder));
+    std::string loader = std::string("Z:") + QX_SAMPLE_LOADER_PATH;
+    for (char& ch : loader)
+        if (ch == '/') ch = '\\';
+    ASSERT_TRUE(::CopyFileA(loader.c_str(), (folder + "\\qxLoader.exe").c_str(), FALSE));
+
+    CDescriptionFile file;
+    ASSERT_TRUE(testenv::WriteFileBytes(m_file,
+                                        "[HKEY_CLASSES_ROOT\\.qxt]\n\"\"=\"qxt_test_file\"\n"
+                                        "[HKEY_CLASSES_ROOT\\qxt_test_file\\shell\\open\\command]\n"
+                                        "[Program]\n"));
+    ASSERT_TRUE(file.Load(m_file.c_str()));
+    CInstallDlg installer;
+    installer.m_strPath = folder.c_str();
+    ASSERT_EQ(1, installer.WriteRegistryEntries(file));
+
+    const std::string record = testenv::StatePath("entries-loader-record.txt");
+    ::DeleteFileA(record.c_str());
+    ::SetEnvironmentVariableA("QX_LOADER_RECORD", record.c_str());
+    const std::string world = folder + "\\a world.qxt";
+    ASSERT_TRUE(testenv::WriteFileBytes(world, "[Program]\r\nworld=x\r\n"));
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof(info);
+    info.lpVerb = "open";
+    info.lpFile = world.c_str();
+    info.nShow = SW_SHOW;
+    ASSERT_TRUE(::ShellExecuteExA(&info));
+
+    std::string started;
+    for (int waited = 0; waited < 15000 && started.find("\r\n") == std::string::npos; waited += 20) {
+        started = testenv::ReadFileBytes(record);
+        if (started.find("\r\n") == std::string::npos) ::Sleep(20);
+    }
+    EXPECT_NE(std::string::npos, started.find(folder + "\\qxLoader.exe")) << started;
+    EXPECT_NE(std::string::npos, started.find("a world.qxt")) << started;
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ".qxt");
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "qxt_test_file");
+}
