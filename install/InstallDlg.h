@@ -11,6 +11,15 @@
 #include "install/RegValue.h"
 #include "resources/resource.h"
 
+// The platform calls behind the driver's decisions and waits; tests replace them where a real
+// drive or a real second cannot be shaped.
+struct InstallSystem {
+    int (*hasFreeSpace)(char chDrive, ULONGLONG nRequiredMiB);
+    void(WINAPI* sleep)(DWORD dwMilliseconds);
+
+    static InstallSystem Platform();
+};
+
 // What CompareInstalled finds.
 enum {
     INSTALL_CURRENT = 0,  // the loader is there, in the version offered: nothing to do
@@ -24,8 +33,12 @@ public:
 
     explicit CInstallDlg(HWND hParent = nullptr);
 
-    // The driver (int RunInstall(), int DownloadLoader()) joins here; each step returns 1 for
-    // success and 0 for failure and works on the members below.
+    // The whole installation of one Check call; 1 when the loader is current, installed or
+    // upgraded, 0 after a failure that the user has been told about in a message box.
+    int RunInstall();
+    // Runs the download dialog for the loader into the install directory; 1 only when the whole
+    // file arrived.
+    int DownloadLoader();
 
     // Asks the user for the install directory; 1 with the folder in m_strPath, 0 (m_strPath
     // unchanged) when the user gave none.
@@ -58,7 +71,20 @@ public:
     CFileFind m_finder;     // the existence test
     CRegValue m_reg;
 
+    InstallSystem m_system = InstallSystem::Platform();
+
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
+
+private:
+    // The "Error" box, owned by this hidden window.
+    void ShowError(const char* pszText);
+    bool PathExists(const char* pszPath);
+    // m_strPath = the first root whose drive has room; false when neither has.
+    bool PickDefaultRoot();
+    // Downloads the description into the root's "temp.ini", waits for it and loads it.
+    bool FetchDescription(CDescriptionFile& file);
+    int RunFullInstallation(CDescriptionFile& file);
+    int RunUpgrade();
 };

@@ -1,0 +1,10 @@
+// The Check request as the control receives it: the description's address as the page passed it.
+#pragma once
+
+#include <wtypes.h>
+
+#include "install/InstallDlg.h"
+
+// Runs the whole installation in a hidden installer window; 1 when the loader is current,
+// installed or upgraded, else 0 — never anything else.
+LONG RunCheckRequest(BSTR bstrLoaderInfo, const InstallSystem& system = InstallSystem::Platform());

@@ -1,0 +1,140 @@
+// The installation driver of one Check call: the install root, the update description, the
+// comparison with what is installed, and the full installation or the upgrade.
+#include <windows.h>
+
+#include "download/DownloadDlg.h"
+#include "download/UrlFileDownload.h"
+#include "framework/AppMessageBox.h"
+#include "install/DriveSpace.h"
+#include "install/InstallDlg.h"
+
+namespace {
+
+const char kRootC[] = "C:\\Program Files\\Activeworlds";
+const char kRootD[] = "D:\\Program Files\\Activeworlds";
+constexpr ULONGLONG kRequiredMiB = 50;
+// The description download may leave its file a moment late: three looks, a second apart.
+constexpr int kDescriptionTests = 3;
+constexpr DWORD kDescriptionWaitMs = 1000;
+
+}  // namespace
+
+InstallSystem InstallSystem::Platform()
+{
+    return InstallSystem{HasFreeSpace, ::Sleep};
+}
+
+void CInstallDlg::ShowError(const char* pszText)
+{
+    ::MessageBoxA(m_hWnd, pszText, "Error", MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool CInstallDlg::PathExists(const char* pszPath)
+{
+    const bool bFound = m_finder.FindFile(pszPath);
+    m_finder.Close();
+    return bFound;
+}
+
+bool CInstallDlg::PickDefaultRoot()
+{
+    if (m_system.hasFreeSpace('c', kRequiredMiB))
+        m_strPath = kRootC;
+    else if (m_system.hasFreeSpace('d', kRequiredMiB))
+        m_strPath = kRootD;
+    else
+        return false;
+    return true;
+}
+
+bool CInstallDlg::FetchDescription(CDescriptionFile& file)
+{
+    if (!PathExists(m_strPath)) ::CreateDirectoryA(m_strPath, nullptr);
+    const CString strLocal = m_strPath + "\\temp.ini";
+
+    // A description left by an earlier Check must never pass for this one; a failed download
+    // leaves no file, so it is then missing like any other.
+    ::DeleteFileA(strLocal);
+    DownloadUrlToFile(m_strInfoURL, strLocal);
+
+    bool bFound = PathExists(strLocal);
+    for (int nTest = 1; !bFound; ++nTest) {
+        m_system.sleep(kDescriptionWaitMs);
+        if (nTest == kDescriptionTests) break;
+        bFound = PathExists(strLocal);
+    }
+    if (!bFound) {
+        CString strText;
+        strText.Format("%s 파일을 찾지 못했습니다.", m_strInfoURL.GetString());
+        ShowError(strText);
+    }
+
+    if (!file.Load(strLocal)) {
+        CString strText;
+        strText.Format("%s 파일을 파싱하지 못했습니다", strLocal.GetString());
+        ShowError(strText);
+        return false;
+    }
+    return true;
+}
+
+int CInstallDlg::RunInstall()
+{
+    CDescriptionFile file;
+    if (!PickDefaultRoot()) {
+        AfxMessageBox("ini 파일을 다운로드 받을 폴더를 생성하지 못했습니다.", MB_OK);
+        return 0;
+    }
+    if (!FetchDescription(file)) return 0;
+
+    switch (CompareInstalled(file)) {
+    case INSTALL_CURRENT:
+        return 1;
+    case INSTALL_FULL:
+        return RunFullInstallation(file);
+    default:
+        return RunUpgrade();
+    }
+}
+
+int CInstallDlg::RunFullInstallation(CDescriptionFile& file)
+{
+    if (PickDefaultRoot()) {
+        ::CreateDirectoryA(m_strPath, nullptr);
+    } else if (!ChooseInstallDir()) {
+        ShowError("전체설치 실패");
+        return 0;
+    }
+    if (!WriteRegistryEntries(file)) {
+        ShowError("전체설치실패");
+        return 0;
+    }
+    if (!DownloadLoader()) {
+        AfxMessageBox("DownProgram실패", MB_OK);
+        ShowError("전체설치 실패");
+        return 0;
+    }
+    return 1;
+}
+
+int CInstallDlg::RunUpgrade()
+{
+    if (!PathExists(m_strPath)) ::CreateDirectoryA(m_strPath, nullptr);
+    if (!DownloadLoader()) {
+        AfxMessageBox("DownProgram실패", MB_OK);
+        ShowError("설치및 업그레이드 실패");
+        return 0;
+    }
+    // Recorded in the one fixed place, whatever root and key the description's Version names.
+    m_reg.WriteDword(HKEY_CURRENT_USER, "SOFTWARE\\Tessaron\\qxLoader", "Version", &m_nNewVersion);
+    return 1;
+}
+
+int CInstallDlg::DownloadLoader()
+{
+    CDownloadDlg dlg(nullptr);
+    dlg.m_strFilePath = m_strPath + "\\qxLoader.exe";
+    dlg.m_strURL = m_strDownURL;
+    dlg.m_strMessage = "Tessaron AutoInstall Program is performing ...";
+    return dlg.DoModal() == IDOK ? 1 : 0;
+}

@@ -1,0 +1,305 @@
+// The Check request's installation driver end to end under Wine: the loopback server serves the
+// description and the loader, the registry and the drives are real, and a recorder thread reads
+// and answers every box the driver shows, in order.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <ole2.h>
+#include <oleauto.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestEnv.h"
+#include "TestServer.h"
+#include "UiHelper.h"
+#include "framework/Handles.h"
+#include "install/CheckRequest.h"
+
+namespace {
+
+const char kRootC[] = "C:\\Program Files\\Activeworlds";
+const char kRootD[] = "D:\\Program Files\\Activeworlds";
+const char kScratch[] = "Software\\qxCheckerTest\\Install";
+const char kVersionKey[] = "SOFTWARE\\Tessaron";
+
+struct Box {
+    std::string caption;
+    std::string text;
+    bool operator==(const Box& other) const { return caption == other.caption && text == other.text; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Box& box)
+{
+    return out << "[" << box.caption << "] " << box.text;
+}
+
+// Answers every message box of this process with OK, and cancels the folder chooser, noting
+// what each said, until it is stopped.
+class BoxRecorder {
+public:
+    BoxRecorder() : m_thread([this] { Run(); }) {}
+    ~BoxRecorder() { Stop(); }
+    std::vector<Box> Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        return m_boxes;
+    }
+
+private:
+    void Run()
+    {
+        while (!m_stop) {
+            for (const char* caption : {"Error", "qxtests", "설치디렉토리 선택"}) {
+                HWND h = ui::WaitForWindow(caption, 0);
+                if (!h) continue;
+                if (std::string(caption) == "설치디렉토리 선택") {
+                    m_boxes.push_back(Box{caption, "(folder chooser)"});
+                    ui::ClickButton(h, IDCANCEL);
+                } else {
+                    m_boxes.push_back(Box{caption, ui::GetMessageBoxText(h)});
+                    ui::ClickButton(h, IDOK);
+                }
+                ui::WaitForWindowGone(h, 10000);
+            }
+            ::Sleep(10);
+        }
+    }
+
+    std::atomic<bool> m_stop{false};
+    std::vector<Box> m_boxes;
+    std::thread m_thread;
+};
+
+// Free space as the test shapes it: a script of answers for drive C: and D:, in call order.
+struct SpaceScript {
+    std::vector<int> answers;
+    size_t next = 0;
+} g_space;
+
+int ScriptedSpace(char, ULONGLONG)
+{
+    const int answer = g_space.next < g_space.answers.size() ? g_space.answers[g_space.next] : 1;
+    ++g_space.next;
+    return answer;
+}
+
+int g_sleeps = 0;
+std::string g_appearDuringSleep;  // written as the description when the first sleep happens
+
+void WINAPI CountingSleep(DWORD)
+{
+    if (++g_sleeps == 1 && !g_appearDuringSleep.empty())
+        testenv::WriteFileBytes(std::string(kRootC) + "\\temp.ini", g_appearDuringSleep);
+}
+
+std::string RegString(HKEY root, const std::string& key, const char* name)
+{
+    char value[2048] = {};
+    DWORD size = sizeof(value) - 1;
+    DWORD type = 0;
+    if (::RegGetValueA(root, key.c_str(), name, RRF_RT_ANY, &type, value, &size) != ERROR_SUCCESS) return "<missing>";
+    return value;
+}
+
+DWORD RegDword(HKEY root, const std::string& key, const char* name)
+{
+    DWORD value = 0xFFFFFFFF, size = sizeof(value);
+    ::RegGetValueA(root, key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+}
+
+class InstallDriver : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
+        for (const char* root : {kRootC, kRootD}) testenv::RemoveTree(root);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kVersionKey);
+        g_space = SpaceScript{};
+        g_sleeps = 0;
+        g_appearDuringSleep.clear();
+        m_system = InstallSystem{ScriptedSpace, CountingSleep};
+        m_loader = "MZ a loader of version 5, " + std::string(300000, 'x');
+    }
+    void TearDown() override
+    {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kVersionKey);
+        ::OleUninitialize();
+    }
+
+    // The usual description: the loader's address, its record under the scratch key and the
+    // offered version.
+    std::string Description(int version, const std::string& loaderPath = "/inst/qxLoader.exe") const
+    {
+        return "[Program]\r\n\"downurl\"=\"" + testserver::Url(loaderPath) + "\"\r\n" +
+               "[HKEY_CURRENT_USER\\" + kScratch + "]\r\n\"Path\"=\"x\"\r\n\"Version\"=" + std::to_string(version) +
+               "\r\n\"Name\"=\"qxLoader\"\r\n[Other]\r\n";
+    }
+
+    // Runs Check as the control does, answering the boxes; bOk, and the boxes in order.
+    LONG Check(const std::string& url, std::vector<Box>& boxes)
+    {
+        BoxRecorder recorder;
+        BSTR bstr = ::SysAllocString(std::wstring(url.begin(), url.end()).c_str());
+        const LONG bOk = RunCheckRequest(bstr, m_system);
+        ::SysFreeString(bstr);
+        boxes = recorder.Stop();
+        return bOk;
+    }
+
+    std::string Serve(const std::string& name, const std::string& bytes) const
+    {
+        return testserver::Url(testserver::PutFile(name, bytes));
+    }
+
+    InstallSystem m_system{};
+    std::string m_loader;
+};
+
+}  // namespace
+
+TEST_F(InstallDriver, NoDriveWithRoomStopsBeforeAnything)
+{
+    g_space.answers = {0, 0};
+    const std::string url = Serve("inst/none.ini", Description(5));
+    std::vector<Box> boxes;
+    EXPECT_EQ(0, Check(url, boxes));
+    EXPECT_EQ((std::vector<Box>{{"qxtests", "ini 파일을 다운로드 받을 폴더를 생성하지 못했습니다."}}), boxes);
+    EXPECT_FALSE(testenv::FileExists(kRootC));
+    EXPECT_FALSE(testenv::FileExists(kRootD));
+    EXPECT_FALSE(testserver::WaitForLogEntry("/inst/none.ini", 0)) << "nothing is downloaded";
+}
+
+TEST_F(InstallDriver, MissingDescriptionIsReportedThreeTimesAfterTheBoundedWait)
+{
+    // A description from an earlier Check must not stand in for the missing one.
+    ASSERT_TRUE(testenv::MakeDirs(kRootC));
+    ASSERT_TRUE(testenv::WriteFileBytes(std::string(kRootC) + "\\temp.ini", Description(5)));
+    struct Case {
+        const char* name;
+        std::string url;
+    };
+    const Case cases[] = {
+        {"404", testserver::Url("/inst/missing.ini")},
+        {"500", Serve("inst/error.ini", Description(5)) + "?status=500"},
+        {"refused", testserver::RefusedUrl("/inst/x.ini")},
+        {"empty address", ""},
+    };
+    for (const Case& c : cases) {
+        g_sleeps = 0;
+        std::vector<Box> boxes;
+        EXPECT_EQ(0, Check(c.url, boxes)) << c.name;
+        const std::vector<Box> expected = {
+            {"Error", c.url + " 파일을 찾지 못했습니다."},
+            {"qxtests", "파싱 파일을 읽지 못했습니다."},
+            {"Error", std::string(kRootC) + "\\temp.ini 파일을 파싱하지 못했습니다"},
+        };
+        EXPECT_EQ(expected, boxes) << c.name;
+        EXPECT_EQ(3, g_sleeps) << c.name << ": three tests, a second after each failed one";
+        EXPECT_TRUE(testenv::FileExists(kRootC)) << c.name << ": the root is made all the same";
+    }
+}
+
+TEST_F(InstallDriver, DescriptionArrivingDuringTheWaitIsRead)
+{
+    g_appearDuringSleep = Description(5);
+    std::vector<Box> boxes;
+    // Nothing is served: only the wait can bring the file. The loader is missing too, so the
+    // full installation's download fails, which shows that the description was read.
+    EXPECT_EQ(0, Check(testserver::Url("/inst/late.ini"), boxes));
+    EXPECT_EQ(1, g_sleeps);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ((Box{"qxtests", "DownProgram실패"}), boxes.front()) << "no box about the description";
+}
+
+TEST_F(InstallDriver, FullInstallationThenCurrentThenUpgrade)
+{
+    testserver::PutFile("inst/qxLoader.exe", m_loader);
+    const std::string url = Serve("inst/v5.ini", Description(5));
+    std::vector<Box> boxes;
+
+    EXPECT_EQ(1, Check(url, boxes));
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    const std::string installed = std::string(kRootC) + "\\qxLoader.exe";
+    EXPECT_TRUE(m_loader == testenv::ReadFileBytes(installed));
+    EXPECT_EQ(kRootC, RegString(HKEY_CURRENT_USER, kScratch, "Path"));
+    EXPECT_EQ(5u, RegDword(HKEY_CURRENT_USER, kScratch, "Version"));
+    EXPECT_EQ("qxLoader", RegString(HKEY_CURRENT_USER, kScratch, "Name"));
+    EXPECT_TRUE(testenv::FileExists(std::string(kRootC) + "\\temp.ini"));
+
+    // Current: nothing shown, nothing changed.
+    EXPECT_EQ(1, Check(url, boxes));
+    EXPECT_TRUE(boxes.empty());
+
+    // A higher version offered: only the fixed "Version" records it.
+    const std::string newer = "MZ a loader of version 6";
+    testserver::PutFile("inst/qxLoader6.exe", newer);
+    EXPECT_EQ(1, Check(Serve("inst/v6.ini", Description(6, "/inst/qxLoader6.exe")), boxes));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(newer, testenv::ReadFileBytes(installed));
+    EXPECT_EQ(6u, RegDword(HKEY_CURRENT_USER, "SOFTWARE\\Tessaron\\qxLoader", "Version"));
+    EXPECT_EQ(5u, RegDword(HKEY_CURRENT_USER, kScratch, "Version")) << "the description's own place is not written";
+}
+
+TEST_F(InstallDriver, FullInstallationFailures)
+{
+    testserver::PutFile("inst/qxLoader.exe", m_loader);
+    struct Case {
+        const char* name;
+        std::vector<int> space;
+        std::string description;
+        std::vector<Box> boxes;
+        bool registryWritten;
+    };
+    const std::string failingWrite = Description(5) + "[HKEY_USERS\\qxCheckerTest]\r\n\"x\"=\"y\"\r\n";
+    const Case cases[] = {
+        {"directory choice cancelled", {1, 0, 0}, Description(5),
+         {{"설치디렉토리 선택", "(folder chooser)"}, {"Error", "전체설치 실패"}}, false},
+        {"a registry write failed", {1, 1}, failingWrite, {{"Error", "전체설치실패"}}, true},
+        {"the loader download failed", {1, 1}, Description(5, "/inst/no-such-loader.exe"),
+         {{"qxtests", "DownProgram실패"}, {"Error", "전체설치 실패"}}, true},
+    };
+    for (const Case& c : cases) {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+        testenv::RemoveTree(kRootC);
+        g_space = SpaceScript{c.space};
+        std::vector<Box> boxes;
+        EXPECT_EQ(0, Check(Serve("inst/full.ini", c.description), boxes)) << c.name;
+        EXPECT_EQ(c.boxes, boxes) << c.name;
+        EXPECT_EQ(c.registryWritten ? kRootC : "<missing>", RegString(HKEY_CURRENT_USER, kScratch, "Path")) << c.name;
+        EXPECT_FALSE(testenv::FileExists(std::string(kRootC) + "\\qxLoader.exe")) << c.name;
+    }
+}
+
+TEST_F(InstallDriver, FailedUpgradeKeepsTheInstalledLoader)
+{
+    testserver::PutFile("inst/qxLoader.exe", m_loader);
+    std::vector<Box> boxes;
+    ASSERT_EQ(1, Check(Serve("inst/v5.ini", Description(5)), boxes));
+    const std::string installed = std::string(kRootC) + "\\qxLoader.exe";
+
+    EXPECT_EQ(0, Check(Serve("inst/v6.ini", Description(6, "/inst/qxLoader6.exe?status=404")), boxes));
+    EXPECT_EQ((std::vector<Box>{{"qxtests", "DownProgram실패"}, {"Error", "설치및 업그레이드 실패"}}), boxes);
+    EXPECT_TRUE(m_loader == testenv::ReadFileBytes(installed)) << "the working loader must survive";
+    EXPECT_EQ(0xFFFFFFFFu, RegDword(HKEY_CURRENT_USER, "SOFTWARE\\Tessaron\\qxLoader", "Version"));
+}
+
+TEST_F(InstallDriver, DRootWhenCHasNoRoom)
+{
+    testserver::PutFile("inst/qxLoader.exe", m_loader);
+    g_space.answers = {0, 1, 0, 1};
+    // Only the root's last level is made, as on C:, where "Program Files" always stands.
+    ASSERT_TRUE(testenv::MakeDirs("D:\\Program Files"));
+    std::vector<Box> boxes;
+    EXPECT_EQ(1, Check(Serve("inst/d.ini", Description(5)), boxes));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(testenv::FileExists(std::string(kRootD) + "\\temp.ini"));
+    EXPECT_TRUE(m_loader == testenv::ReadFileBytes(std::string(kRootD) + "\\qxLoader.exe"));
+    EXPECT_FALSE(testenv::FileExists(kRootC));
+}
