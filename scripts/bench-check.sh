@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Check's cost over the network's, printed as figures: the current route against a bare fetch of
+# the description, and a full installation with a large loader against a bare fetch of it.
+# Usage: bash scripts/bench-check.sh [loader size in MiB, default 64]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QX_BUILD_DIR:-$root/build}
+state=$build/benchstate
+mib=${1:-64}
+
+bash "$root/scripts/install-deps.sh" >/dev/null
+QX_BUILD_DIR=$build bash "$root/scripts/build.sh" >/dev/null
+trap 'bash "$root/tests/support/testenv.sh" stop "$state" "$root" >/dev/null 2>&1 || true' EXIT
+bash "$root/tests/support/testenv.sh" start "$state" "$root" >/dev/null
+. "$state/env.sh"
+server="http://127.0.0.1:$(cat "$state/server.port")"
+head -c $((mib * 1024 * 1024)) /dev/urandom >"$state/www/qxLoader.exe"
+sed -e "s|@SERVER@|$server|" -e "s|@VERSION@|5|" -e 's|?trickle=[^"]*||' \
+  "$root/samples/www/description.ini.in" >"$state/www/qxloader.ini"
+wine cmd /c exit </dev/null >/dev/null 2>&1
+wine "$build/bench/qxbench_check.exe" "$server/qxloader.ini" "$server/qxLoader.exe" \
+  "$(printf 'Z:%s' "$state/bare.bin" | tr / '\\')" </dev/null 2>/dev/null | tr -d '\r'
