@@ -40,6 +40,7 @@ CChecker::CChecker(IUnknown* pOuter)
     : m_innerUnknown(this), m_pControllingUnknown(pOuter ? pOuter : &m_innerUnknown)
 {
     Module().Lock();
+    InitControlState();
 }
 
 CChecker::~CChecker()
@@ -60,6 +61,21 @@ HRESULT CChecker::InternalQueryInterface(REFIID riid, void** ppv)
     static const QITAB kInterfaces[] = {
         QITABENT(CChecker, IChecker),
         QITABENTMULTI(CChecker, IDispatch, IChecker),
+        QITABENT(CChecker, IViewObjectEx),
+        QITABENTMULTI(CChecker, IViewObject2, IViewObjectEx),
+        QITABENTMULTI(CChecker, IViewObject, IViewObjectEx),
+        QITABENT(CChecker, IOleInPlaceObjectWindowless),
+        QITABENTMULTI(CChecker, IOleInPlaceObject, IOleInPlaceObjectWindowless),
+        QITABENTMULTI(CChecker, IOleWindow, IOleInPlaceObjectWindowless),
+        QITABENT(CChecker, IOleInPlaceActiveObject),
+        QITABENT(CChecker, IOleControl),
+        QITABENT(CChecker, IOleObject),
+        QITABENT(CChecker, IPersistStreamInit),
+        QITABENTMULTI(CChecker, IPersist, IPersistStreamInit),
+        QITABENT(CChecker, ISpecifyPropertyPages),
+        QITABENT(CChecker, IQuickActivate),
+        QITABENT(CChecker, IPersistStorage),
+        QITABENT(CChecker, IDataObject),
         QITABENTMULTI(CChecker, IProvideClassInfo, IProvideClassInfo2),
         QITABENT(CChecker, IProvideClassInfo2),
         QITABENT(CChecker, IObjectSafety),

@@ -6,6 +6,7 @@
 #include <objsafe.h>
 #include <ocidl.h>
 
+#include "control/ControlBase.h"
 #include "qxChecker.h"
 
 // mingw's objsafe.h declares the interface without tying its IID to the type.
@@ -14,7 +15,7 @@
 __CRT_UUID_DECL(IObjectSafety, 0xCB5BDC81, 0x93C1, 0x11CF, 0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64)
 #endif
 
-class CChecker final : public IChecker, public IProvideClassInfo2, public IObjectSafety {
+class CChecker final : public IChecker, public CControlBase, public IProvideClassInfo2, public IObjectSafety {
 public:
     // The class table's instance maker: a plain object without an outer object, else an
     // aggregated inner one. The new object is asked for `riid` and destroyed when it lacks it.
@@ -47,6 +48,47 @@ public:
                                            DWORD* pdwEnabledOptions) override;
     STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask, DWORD dwEnabledOptions) override;
 
+    // IViewObjectEx
+    STDMETHODIMP GetViewStatus(DWORD* pdwStatus) override;
+    STDMETHODIMP QueryHitPoint(DWORD dwAspect, LPCRECT pRectBounds, POINT ptlLoc, LONG lCloseHint,
+                               DWORD* pHitResult) override;
+    STDMETHODIMP QueryHitRect(DWORD dwAspect, LPCRECT pRectBounds, LPCRECT pRectLoc, LONG lCloseHint,
+                              DWORD* pHitResult) override;
+    STDMETHODIMP GetNaturalExtent(DWORD dwAspect, LONG lindex, DVTARGETDEVICE* ptd, HDC hicTargetDev,
+                                  DVEXTENTINFO* pExtentInfo, LPSIZEL pSizel) override;
+
+    // IOleControl: no mnemonics, no ambient properties of interest, no events to hold back.
+    STDMETHODIMP GetControlInfo(CONTROLINFO* pCI) override;
+    STDMETHODIMP OnMnemonic(MSG* pMsg) override;
+    STDMETHODIMP OnAmbientPropertyChange(DISPID dispID) override;
+    STDMETHODIMP FreezeEvents(BOOL bFreeze) override;
+
+    // IOleObject: what the registry says of the class.
+    STDMETHODIMP EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) override;
+    STDMETHODIMP GetUserType(DWORD dwFormOfType, LPOLESTR* pszUserType) override;
+    STDMETHODIMP GetMiscStatus(DWORD dwAspect, DWORD* pdwStatus) override;
+
+    // IPersistStreamInit and IPersistStorage: the size, behind a version word.
+    STDMETHODIMP IsDirty() override;
+    STDMETHODIMP Load(LPSTREAM pStm) override;
+    STDMETHODIMP Save(LPSTREAM pStm, BOOL fClearDirty) override;
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* pCbSize) override;
+    STDMETHODIMP InitNew() override;
+    STDMETHODIMP InitNew(IStorage* pStg) override;
+    STDMETHODIMP Load(IStorage* pStg) override;
+    STDMETHODIMP Save(IStorage* pStgSave, BOOL fSameAsLoad) override;
+    STDMETHODIMP SaveCompleted(IStorage* pStgNew) override;
+    STDMETHODIMP HandsOffStorage() override;
+
+    // ISpecifyPropertyPages: none.
+    STDMETHODIMP GetPages(CAUUID* pPages) override;
+
+protected:
+    // CControlBase
+    IUnknown* GetControllingUnknown() override { return m_pControllingUnknown; }
+    const CLSID& GetControlClsid() const override { return CLSID_Checker; }
+    HRESULT OnDraw(HDC hdc, const RECT& rcBounds) override;
+
 private:
     // The object's own IUnknown: the identity an aggregate holds, and the real reference count.
     class CInnerUnknown final : public IUnknown {
@@ -66,9 +108,12 @@ private:
     CChecker& operator=(const CChecker&) = delete;
 
     HRESULT InternalQueryInterface(REFIID riid, void** ppv);
+    // The control's starting size and its window-only rule.
+    void InitControlState();
 
     CInnerUnknown m_innerUnknown;
     IUnknown* m_pControllingUnknown;  // the outer object, or m_innerUnknown; never owned
     ULONG m_cRef = 0;                 // one apartment: a plain counter
     DWORD m_dwSafety = 0;
+    LONG m_nFreezeEvents = 0;
 };

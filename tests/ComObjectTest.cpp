@@ -156,7 +156,7 @@ TEST_F(ComModule, CreateInstanceChecksItsArguments)
 
     // An interface the object lacks: the new object is destroyed again.
     pv = reinterpret_cast<void*>(1);
-    EXPECT_EQ(E_NOINTERFACE, factory->CreateInstance(nullptr, IID_IOleObject, &pv));
+    EXPECT_EQ(E_NOINTERFACE, factory->CreateInstance(nullptr, IID_IPersistPropertyBag, &pv));
     EXPECT_EQ(nullptr, pv);
     factory.Reset();
     EXPECT_EQ(S_OK, m_canUnload());
