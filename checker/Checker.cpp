@@ -6,7 +6,7 @@
 
 #include <new>
 
-#include "framework/BstrText.h"
+#include "install/CheckRequest.h"
 #include "launch/WorldLaunch.h"
 #include "module/ModuleState.h"
 #include "module/TypeInfoCache.h"
@@ -159,9 +159,8 @@ STDMETHODIMP CChecker::Check(BSTR bstrLoaderInfo, LONG* bOk)
 {
     // Automation always passes the result's place; a direct caller may not.
     if (!bOk) return E_POINTER;
-    const CString strInfoURL = AnsiFromBstr(bstrLoaderInfo);
-    (void)strInfoURL;  // the installation driver takes it from here
-    *bOk = 0;
+    // The outcome goes only through bOk: always 1 or 0, never VARIANT_TRUE.
+    *bOk = RunCheckRequest(bstrLoaderInfo);
     return S_OK;
 }
 

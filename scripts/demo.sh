@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The main job: builds qxChecker.DLL, registers it with regsvr32 in a fresh Wine prefix and drives
-# the control from a script, as a web page would, against the bundled sample server, printing
-# what happened. For now that is the world launch: the sample world file is fetched, its world
-# becomes the 3D browser's start world, and the shell opens it with the sample loader registered
-# for the document type.
+# the control from a script, as a web page would, against the bundled sample server:
+#   1. Check — first run: full installation with the progress dialog;
+#   2. Check again — the loader is current: no window at all;
+#   3. Check with a higher version served — upgrade;
+#   4. Launch a sample world — the shell starts the installed loader through the document type.
+# Each step prints its outcome and what it left in the registry and on disk; screenshots of the
+# dialogs go to build/demostate/screenshots.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QX_BUILD_DIR:-$root/build}
@@ -16,37 +19,68 @@ echo "built: $build/qxChecker.DLL"
 trap 'bash "$root/tests/support/testenv.sh" stop "$state" "$root" >/dev/null 2>&1 || true' EXIT
 bash "$root/tests/support/testenv.sh" start "$state" "$root"
 . "$state/env.sh"
-cp -r "$root/samples/www/." "$state/www/"
-port=$(cat "$state/server.port")
+server="http://127.0.0.1:$(cat "$state/server.port")"
+shots=$state/screenshots
+mkdir -p "$shots"
 
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 run() { "$@" </dev/null 2>/dev/null | iconv -f CP949 -t UTF-8 | tr -d '\r'; }
+reg_show() { run wine reg query "$1" /s | sed -n 's/^ \{4\}/    /p; s/^HKEY/  HKEY/p'; }
+serve_version() {
+  sed -e "s|@SERVER@|$server|" -e "s|@VERSION@|$1|" "$root/samples/www/description.ini.in" >"$state/www/qxloader.ini"
+}
+# The script host, in the background, with a screenshot of the screen while it runs.
+page() {
+  local shot=$1; shift
+  wine cscript //nologo "$(winpath "$root/samples/demo.js")" "$@" </dev/null >"$state/page.out" 2>/dev/null &
+  local pid=$!
+  sleep 1.5
+  /usr/bin/import -window root "$shots/$shot.png" 2>/dev/null || true
+  wait $pid || true
+  iconv -f CP949 -t UTF-8 "$state/page.out" | tr -d '\r'
+}
+
+cp "$build/samples/qxLoader.exe" "$state/www/qxLoader.exe"
+cp "$root/samples/www/sample.qxl" "$state/www/sample.qxl"
+record=$(winpath "$state/loader-record.txt")
+export QX_LOADER_RECORD=$record
+rm -f "$state/loader-record.txt"
+installed="$WINEPREFIX/drive_c/Program Files/Activeworlds"
 
 echo
 echo "== regsvr32 qxChecker.DLL"
 wine regsvr32 /s "$(winpath "$build/qxChecker.DLL")" </dev/null >/dev/null 2>&1 && echo "registered" \
   || { echo "regsvr32 failed"; exit 1; }
-echo "InprocServer32 of {74A19CB3-36EB-4CC8-AAD0-240CC13686AC}:"
 run wine reg query 'HKCR\CLSID\{74A19CB3-36EB-4CC8-AAD0-240CC13686AC}\InprocServer32' | grep REG_SZ
-loader=$(winpath "$build/samples/qxLoader.exe")
-record=$(winpath "$state/loader-record.txt")
-rm -f "$state/loader-record.txt"
-
-# What a full installation registers for the document type, and the 3D browser's settings.
-wine reg add 'HKCR\.qxl' /ve /d qxl_auto_file /f </dev/null >/dev/null 2>&1
-wine reg add 'HKCR\qxl_auto_file\shell\open\command' /ve /d "\"$loader\" \"%1\"" /f </dev/null >/dev/null 2>&1
-aw="$WINEPREFIX/drive_c/Program Files/Activeworlds/ActiveWorld"
-mkdir -p "$aw"
-printf '[start]\r\nworld=AW\r\n[video]\r\nmode=window\r\n' >"$aw/Aworld.ini"
 
 echo
-echo "== Launch http://127.0.0.1:$port/sample.qxl"
-QX_LOADER_RECORD=$record run wine cscript //nologo "$(winpath "$root/samples/demo.js")" launch \
-  "http://127.0.0.1:$port/sample.qxl"
-echo "world file: C:\Program Files\Activeworlds\temp.qxl"
-tr -d '\r' <"$WINEPREFIX/drive_c/Program Files/Activeworlds/temp.qxl" | sed 's/^/  /'
+echo "== 1. Check $server/qxloader.ini (nothing installed yet; version 5 offered)"
+serve_version 5
+page check-1-full-installation check "$server/qxloader.ini"
+echo "registry:"; reg_show 'HKCU\SOFTWARE\Tessaron\qxLoader'; reg_show 'HKCR\qxl_auto_file'; reg_show 'HKCR\.qxl'
+echo "files:"; ls -l "$installed" | sed -n 's/^/  /p'
 
+echo
+echo "== 2. Check again (the loader is current)"
+page check-2-current check "$server/qxloader.ini"
+
+echo
+echo "== 3. Check with version 6 offered (upgrade)"
+serve_version 6
+page check-3-upgrade check "$server/qxloader.ini"
+echo "registry:"; reg_show 'HKCU\SOFTWARE\Tessaron\qxLoader'
+
+echo
+echo "== 4. Launch $server/sample.qxl"
+aw="$installed/ActiveWorld"
+mkdir -p "$aw"
+printf '[start]\r\nworld=AW\r\n[video]\r\nmode=window\r\n' >"$aw/Aworld.ini"
+page launch launch "$server/sample.qxl"
+echo "world file: C:\\Program Files\\Activeworlds\\temp.qxl"
+tr -d '\r' <"$installed/temp.qxl" | sed 's/^/  /'
 for _ in $(seq 100); do [ -s "$state/loader-record.txt" ] && break; sleep 0.1; done
 echo "program the shell started: $(iconv -f CP949 -t UTF-8 "$state/loader-record.txt" 2>/dev/null | tr -d '\r' || echo '(none)')"
 echo "settings file now:"
 tr -d '\r' <"$aw/Aworld.ini" | sed 's/^/  /'
+echo
+echo "screenshots: $shots"

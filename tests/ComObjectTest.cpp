@@ -11,6 +11,8 @@
 
 #include <string>
 
+#include "TestEnv.h"
+#include "TestServer.h"
 #include "framework/Handles.h"
 #include "qxChecker.h"
 
@@ -311,18 +313,22 @@ TEST_F(ComModule, DispatchWorksThroughTheRegisteredTypeLibrary)
     DISPID dispid = 0;
     EXPECT_EQ(DISP_E_UNKNOWNNAME, checker->GetIDsOfNames(IID_NULL, &unknownName, 1, LOCALE_USER_DEFAULT, &dispid));
 
-    // Check as a script calls it: the result comes back as the call's value, a 32-bit number.
+    // Check as a script calls it: the result comes back as the call's value, a 32-bit number;
+    // here 1, for a description that finds the loader in place (and so shows nothing).
+    ASSERT_TRUE(testenv::MakeDirs("C:\\Program Files\\Activeworlds"));
+    ASSERT_TRUE(testenv::WriteFileBytes("C:\\Program Files\\Activeworlds\\qxLoader.exe", "MZ"));
+    const std::string url = testserver::Url(testserver::PutFile("com/current.ini", "[Program]\r\n"));
     VARIANT arg;
     ::VariantInit(&arg);
     arg.vt = VT_BSTR;
-    arg.bstrVal = ::SysAllocString(L"");
+    arg.bstrVal = ::SysAllocString(std::wstring(url.begin(), url.end()).c_str());
     DISPPARAMS params{&arg, nullptr, 1, 0};
     VARIANT result;
     ::VariantInit(&result);
     EXPECT_EQ(S_OK, checker->Invoke(1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
                                     &result, nullptr, nullptr));
     EXPECT_EQ(VT_I4, result.vt);
-    EXPECT_EQ(0, result.lVal);
+    EXPECT_EQ(1, result.lVal);
     ::VariantClear(&arg);
 
     ComPtr<IProvideClassInfo> classInfo;

@@ -19,6 +19,7 @@ namespace {
 // The scripts' exit code for "as expected". Wine's script host exits 0 when a script dies of an
 // uncaught error, so 0 must never count as success.
 const DWORD kScriptOk = 10;
+const DWORD kScriptGaveOne = 11;  // check scripts: Check gave the number 1
 const DWORD kScriptCreateFailed = 2;
 const DWORD kScriptNotEnded = 0xFFFFFFFF;
 const DWORD kProcessLimitMs = 30000;
@@ -195,20 +196,47 @@ TEST_F(ScriptHost, LaunchWithAnEmptyUrlCompletesWithoutAnError)
     }
 }
 
-// Check answers through its [retval] as the script's value: a number (VT_I4), 0 here since
-// the loader is not installed by these tests.
-TEST_F(ScriptHost, CheckAnswersTheNumberZeroInEitherLanguage)
+// Check answers through its [retval] as the script's value: a number (VT_I4), 1 here, where the
+// description finds the loader current and nothing is shown.
+TEST_F(ScriptHost, CheckAnswersTheNumberOneForACurrentLoaderInEitherLanguage)
 {
-    const std::string url = testserver::Url("/scripts/loader.ini");
+    ASSERT_TRUE(testenv::WriteFileBytes("C:\\Program Files\\Activeworlds\\qxLoader.exe", "MZ"));
+    const std::string url = testserver::Url(
+        testserver::PutFile("scripts/current.ini", "[Program]\r\n\"downurl\"=\"http://127.0.0.1:1/x.exe\"\r\n"));
     for (const char* script : {"check.js", "check.vbs"}) {
         for (const char* progId : kProgIds) {
-            for (const std::string* argument : {&url, static_cast<const std::string*>(nullptr)}) {
-                const ProcessRun run = RunScript(script, progId, argument);
-                EXPECT_EQ(kScriptOk, run.exitCode) << script << " " << progId << (argument ? " with a URL" : " with \"\"")
-                                                   << "\n" << run.output;
-            }
+            const ProcessRun run = RunScript(script, progId, &url);
+            EXPECT_EQ(kScriptGaveOne, run.exitCode) << script << " " << progId << "\n" << run.output;
         }
     }
+}
+
+// What a page does: Check installs the loader and registers its document type; Launch then
+// opens a world through that type, which starts the installed loader.
+TEST_F(ScriptHost, FullInstallationThenLaunchStartsTheInstalledLoader)
+{
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "qxl_auto_file");
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\Tessaron");
+    testserver::PutFile("scripts/qxLoader.exe", testenv::ReadFileBytes(WindowsPath(QX_SAMPLE_LOADER_PATH)));
+    const std::string description =
+        "[Program]\r\n\"downurl\"=\"" + testserver::Url("/scripts/qxLoader.exe") + "\"\r\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Tessaron\\qxLoader]\r\n\"Path\"=\"x\"\r\n\"Version\"=3\r\n"
+        "[HKEY_CLASSES_ROOT\\.qxl]\r\n\"\"=\"qxl_auto_file\"\r\n"
+        "[HKEY_CLASSES_ROOT\\qxl_auto_file]\r\n\"EditFlags\"=h00\r\n"
+        "[HKEY_CLASSES_ROOT\\qxl_auto_file\\shell\\open\\command]\r\n[End]\r\n";
+    const std::string checkUrl = testserver::Url(testserver::PutFile("scripts/full.ini", description));
+    const ProcessRun check = RunScript("check.js", "QxChecker.Checker", &checkUrl);
+    ASSERT_EQ(kScriptGaveOne, check.exitCode) << check.output;
+    const std::string installed = "C:\\Program Files\\Activeworlds\\qxLoader.exe";
+    EXPECT_TRUE(testenv::FileExists(installed));
+
+    const std::string worldUrl =
+        testserver::Url(testserver::PutFile("scripts/installed.qxl", "[Program]\r\nworld=Installed\r\n"));
+    const ProcessRun launch = RunScript("launch.js", "QxChecker.Checker", &worldUrl);
+    EXPECT_EQ(kScriptOk, launch.exitCode) << launch.output;
+    const std::string record = WaitForLoaderRecord();
+    EXPECT_NE(std::string::npos, record.find(installed)) << record;
+    EXPECT_NE(std::string::npos, record.find("temp.qxl")) << record;
 }
 
 TEST_F(ScriptHost, UnknownMethodRaisesAnErrorTheScriptCanCatch)
