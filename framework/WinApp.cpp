@@ -73,7 +73,14 @@ CString AfxModulePath(HMODULE hModule)
 
 CString AfxModuleTitle(HMODULE hModule)
 {
-    const std::string path = AfxModulePath(hModule).Str();
+    // A module loaded through its short (8.3) path reports that path; the title is the real name.
+    std::string path = AfxModulePath(hModule).Str();
+    const DWORD nLong = ::GetLongPathNameA(path.c_str(), nullptr, 0);
+    if (nLong > 0) {
+        std::vector<char> longPath(nLong);
+        const DWORD nCopied = ::GetLongPathNameA(path.c_str(), longPath.data(), nLong);
+        if (nCopied > 0 && nCopied < nLong) path.assign(longPath.data(), nCopied);
+    }
     const size_t nameStart = path.find_last_of("\\/:");
     std::string name = nameStart == std::string::npos ? path : path.substr(nameStart + 1);
     const size_t dot = name.rfind('.');

@@ -41,6 +41,8 @@ page() {
 }
 
 cp "$build/samples/qxLoader.exe" "$state/www/qxLoader.exe"
+# Served slowly, so the progress dialog stays up long enough to be seen.
+echo 'trickle=65536&delay=300' >"$state/www/qxLoader.exe.faults"
 cp "$root/samples/www/sample.qxl" "$state/www/sample.qxl"
 record=$(winpath "$state/loader-record.txt")
 export QX_LOADER_RECORD=$record
@@ -58,7 +60,7 @@ echo "== 1. Check $server/qxloader.ini (nothing installed yet; version 5 offered
 serve_version 5
 page check-1-full-installation check "$server/qxloader.ini"
 echo "registry:"; reg_show 'HKCU\SOFTWARE\Tessaron\qxLoader'; reg_show 'HKCR\qxl_auto_file'; reg_show 'HKCR\.qxl'
-echo "files:"; ls -l "$installed" | sed -n 's/^/  /p'
+echo "files:"; LC_ALL=C ls -l "$installed" | sed -n 's/^/  /p'
 
 echo
 echo "== 2. Check again (the loader is current)"

@@ -16,6 +16,8 @@ Faults, from the query string (they combine where that makes sense):
                        then close; ends early when the client goes away
   trickle=N, delay=MS  send the body in N-byte pieces, MS milliseconds apart
   chunked=1            Transfer-Encoding: chunked instead of Content-Length
+A file NAME.faults beside a served file holds faults for it in the same query form, used when
+the request names none: for clients that cannot put "=" in an address (update descriptions).
 Every response carries Connection: close.
 """
 
@@ -108,8 +110,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.server.write_log(self.record)
 
     def answer(self, split, send_body):
+        query = split.query
+        if not query:
+            sidecar, _ = self.server.resolve(self.record["path"] + ".faults")
+            if sidecar is not None:
+                with open(sidecar, encoding="ascii") as text:
+                    query = text.read().strip()
         try:
-            faults = Faults(split.query)
+            faults = Faults(query)
         except BadQuery as problem:
             return self.send_page(400, str(problem), None, send_body)
         if faults.status is not None:
