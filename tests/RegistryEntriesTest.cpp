@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TestEnv.h"
+#include "UiHelper.h"
 #include "description/DescriptionFile.h"
 #include "framework/Handles.h"
 #include "install/InstallDlg.h"
@@ -210,4 +211,48 @@ TEST_F(RegistryEntries, RegisteredDocumentTypeStartsTheLoaderThroughTheShell)
     EXPECT_NE(std::string::npos, started.find("a world.qxt")) << started;
     ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ".qxt");
     ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "qxt_test_file");
+}
+
+// The install directory question: the chooser opens with its caption, prompt and initial folder;
+// an accepted folder becomes the install directory, a cancelled choice changes nothing.
+TEST(InstallDirectory, ChosenFolderBecomesTheInstallDirectory)
+{
+    ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
+    testenv::RemoveTree("C:\\qxLoader");
+    ASSERT_TRUE(testenv::MakeDirs("C:\\qxLoader"));
+    ASSERT_TRUE(testenv::MakeDirs("D:\\chosen"));
+    struct Case {
+        const char* name;
+        bool accept;
+        int expected;
+        const char* path;
+    };
+    for (const Case& c : {Case{"accepted", true, 1, "D:\\chosen"}, Case{"cancelled", false, 0, "before"}}) {
+        CInstallDlg installer;
+        installer.m_strPath = "before";
+        std::string shownFolder, prompt;
+        ui::Watcher watcher([&] {
+            HWND h = ui::WaitForWindow("설치디렉토리 선택");
+            ASSERT_NE(h, nullptr);
+            HWND edit = ui::FindChildById(h, 14148);
+            ASSERT_NE(edit, nullptr);
+            for (int waited = 0; waited < 5000 && shownFolder.empty(); waited += 20) {
+                shownFolder = ui::GetText(edit);
+                if (shownFolder.empty()) ::Sleep(20);
+            }
+            prompt = ui::GetText(ui::FindChildById(h, 14146));
+            if (c.accept) {
+                EXPECT_TRUE(ui::TypeText(edit, "D:\\chosen"));
+                EXPECT_TRUE(ui::ClickButton(h, IDOK));
+            } else {
+                EXPECT_TRUE(ui::ClickButton(h, IDCANCEL));
+            }
+        });
+        EXPECT_EQ(c.expected, installer.ChooseInstallDir()) << c.name;
+        watcher.Join();
+        EXPECT_EQ(c.path, installer.m_strPath.Str()) << c.name;
+        EXPECT_EQ("C:\\qxLoader", shownFolder) << c.name;
+        EXPECT_EQ("디레토리를 선택하십시요", prompt) << c.name;
+    }
+    ::OleUninitialize();
 }
