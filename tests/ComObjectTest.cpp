@@ -24,10 +24,7 @@ const IID kIID_IObjectSafety = {0xCB5BDC81, 0x93C1, 0x11CF, {0x8F, 0x20, 0x00, 0
 
 std::string DllPath()
 {
-    std::string path = std::string("Z:") + QX_DLL_PATH;
-    for (char& ch : path)
-        if (ch == '/') ch = '\\';
-    return path;
+    return testenv::WindowsPath(QX_DLL_PATH);
 }
 
 using CanUnloadFn = HRESULT(WINAPI*)();

@@ -35,16 +35,9 @@ const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kRed = RGB(255, 0, 0);
 const COLORREF kBlue = RGB(0, 0, 255);
 
-std::string WindowsPath(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
 const std::string& DllPath()
 {
-    static const std::string path = WindowsPath(QX_DLL_PATH);
+    static const std::string path = testenv::WindowsPath(QX_DLL_PATH);
     return path;
 }
 

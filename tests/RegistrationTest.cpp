@@ -45,13 +45,6 @@ const char kCopyPath[] = "C:\\Program Files\\q'x reg test\\qxChecker.DLL";
 
 const DWORD kProcessLimitMs = 60000;
 
-std::string WindowsPath(const char* unixPath)
-{
-    std::string path = std::string("Z:") + unixPath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
 std::string Lower(std::string text)
 {
     for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
@@ -252,7 +245,7 @@ protected:
     {
         DeleteRegisteredKeys();
         ASSERT_TRUE(testenv::MakeDirs(kCopyDir));
-        ASSERT_TRUE(::CopyFileA(WindowsPath(QX_DLL_PATH).c_str(), kCopyPath, FALSE)) << ::GetLastError();
+        ASSERT_TRUE(::CopyFileA(testenv::WindowsPath(QX_DLL_PATH).c_str(), kCopyPath, FALSE)) << ::GetLastError();
         char shortPath[MAX_PATH] = {};
         const DWORD n = ::GetShortPathNameA(kCopyPath, shortPath, MAX_PATH);
         ASSERT_TRUE(n > 0 && n < MAX_PATH);
@@ -501,7 +494,7 @@ TEST_F(Registration, RegisteredTypeLibraryDescribesTheCheckerClassAndItsDualInte
 
 TEST(RegistrationExports, ExactlyTheFourComEntryPoints)
 {
-    UniqueLibrary dll(::LoadLibraryA(WindowsPath(QX_DLL_PATH).c_str()));
+    UniqueLibrary dll(::LoadLibraryA(testenv::WindowsPath(QX_DLL_PATH).c_str()));
     ASSERT_TRUE(dll) << ::GetLastError();
     for (const char* name : {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"})
         EXPECT_NE(nullptr, reinterpret_cast<void*>(::GetProcAddress(dll.Get(), name))) << name;

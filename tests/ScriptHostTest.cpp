@@ -27,22 +27,15 @@ const DWORD kProcessLimitMs = 30000;
 const char kWorldFile[] = "C:\\Program Files\\Activeworlds\\temp.qxl";
 const char kSettingsFile[] = "C:\\Program Files\\Activeworlds\\ActiveWorld\\Aworld.ini";
 
-std::string WindowsPath(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
 const std::string& DllPath()
 {
-    static const std::string path = WindowsPath(QX_DLL_PATH);
+    static const std::string path = testenv::WindowsPath(QX_DLL_PATH);
     return path;
 }
 
 std::string ScriptPath(const char* name)
 {
-    return WindowsPath(std::string(QX_SOURCE_DIR) + "/tests/scripts/" + name);
+    return testenv::WindowsPath(std::string(QX_SOURCE_DIR) + "/tests/scripts/" + name);
 }
 
 struct ProcessRun {
@@ -104,16 +97,6 @@ ProcessRun RunScript(const char* script, const char* progId, const std::string* 
     return RunToEnd(commandLine);
 }
 
-bool SetClassesValue(const char* key, const std::string& value)
-{
-    UniqueRegKey hKey;
-    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, hKey.Put(), nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    return ::RegSetValueExA(hKey.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-}
-
 std::string ReadProfile(const std::string& file, const char* section, const char* key)
 {
     char value[1024] = {};
@@ -135,23 +118,15 @@ protected:
         m_record = testenv::StatePath("scripthost-loader-record.txt");
         ::DeleteFileA(m_record.c_str());
         ::SetEnvironmentVariableA("QX_LOADER_RECORD", m_record.c_str());
-        ASSERT_TRUE(SetClassesValue(".qxl", "qxl_auto_file"));
-        ASSERT_TRUE(SetClassesValue("qxl_auto_file\\shell\\open\\command",
-                                    "\"" + WindowsPath(QX_SAMPLE_LOADER_PATH) + "\" \"%1\""));
+        ASSERT_TRUE(testenv::SetClassesDefault(".qxl", "qxl_auto_file"));
+        ASSERT_TRUE(testenv::SetClassesDefault("qxl_auto_file\\shell\\open\\command",
+                                    "\"" + testenv::WindowsPath(QX_SAMPLE_LOADER_PATH) + "\" \"%1\""));
     }
 
     void TearDown() override { Regsvr32("/u /s"); }
 
     // The record the loader stand-in leaves once it has run; empty if it has not within the bound.
-    std::string WaitForLoaderRecord(int timeoutMs = 15000) const
-    {
-        for (int waited = 0; waited < timeoutMs; waited += 20) {
-            const std::string record = testenv::ReadFileBytes(m_record);
-            if (record.find("\r\n") != std::string::npos) return record;
-            ::Sleep(20);
-        }
-        return std::string();
-    }
+    std::string WaitForLoaderRecord() const { return testenv::WaitForRecordLine(m_record); }
 
     std::string m_record;
 };
@@ -217,7 +192,7 @@ TEST_F(ScriptHost, FullInstallationThenLaunchStartsTheInstalledLoader)
 {
     ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "qxl_auto_file");
     ::RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\Tessaron");
-    testserver::PutFile("scripts/qxLoader.exe", testenv::ReadFileBytes(WindowsPath(QX_SAMPLE_LOADER_PATH)));
+    testserver::PutFile("scripts/qxLoader.exe", testenv::ReadFileBytes(testenv::WindowsPath(QX_SAMPLE_LOADER_PATH)));
     const std::string description =
         "[Program]\r\n\"downurl\"=\"" + testserver::Url("/scripts/qxLoader.exe") + "\"\r\n"
         "[HKEY_CURRENT_USER\\SOFTWARE\\Tessaron\\qxLoader]\r\n\"Path\"=\"x\"\r\n\"Version\"=3\r\n"

@@ -17,25 +17,7 @@ namespace {
 const char kCRoot[] = "C:\\Program Files\\Activeworlds";
 const char kDRoot[] = "D:\\Program Files\\Activeworlds";
 
-std::string WindowsPath(const char* unixPath)
-{
-    std::string path = std::string("Z:") + unixPath;
-    for (char& ch : path)
-        if (ch == '/') ch = '\\';
-    return path;
-}
-
 int AlwaysNo(char, ULONGLONG) { return 0; }
-
-bool SetClassesValue(const char* key, const std::string& value)
-{
-    UniqueRegKey hKey;
-    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, hKey.Put(), nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    return ::RegSetValueExA(hKey.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-}
 
 std::string ReadProfile(const std::string& file, const char* section, const char* key)
 {
@@ -75,9 +57,9 @@ protected:
         m_record = testenv::StatePath("loader-record.txt");
         ::DeleteFileA(m_record.c_str());
         ::SetEnvironmentVariableA("QX_LOADER_RECORD", m_record.c_str());
-        ASSERT_TRUE(SetClassesValue(".qxl", "qxl_auto_file"));
-        ASSERT_TRUE(SetClassesValue("qxl_auto_file\\shell\\open\\command",
-                                    "\"" + WindowsPath(QX_SAMPLE_LOADER_PATH) + "\" \"%1\""));
+        ASSERT_TRUE(testenv::SetClassesDefault(".qxl", "qxl_auto_file"));
+        ASSERT_TRUE(testenv::SetClassesDefault("qxl_auto_file\\shell\\open\\command",
+                                    "\"" + testenv::WindowsPath(QX_SAMPLE_LOADER_PATH) + "\" \"%1\""));
     }
 
     void TearDown() override { ::OleUninitialize(); }
@@ -86,15 +68,7 @@ protected:
     static std::string WorldFile(const char* root) { return std::string(root) + "\\temp.qxl"; }
 
     // The record the loader stand-in leaves once it has run; empty if it has not within the bound.
-    std::string WaitForLoaderRecord(int timeoutMs = 15000) const
-    {
-        for (int waited = 0; waited < timeoutMs; waited += 20) {
-            const std::string record = testenv::ReadFileBytes(m_record);
-            if (record.find("\r\n") != std::string::npos) return record;
-            ::Sleep(20);
-        }
-        return std::string();
-    }
+    std::string WaitForLoaderRecord() const { return testenv::WaitForRecordLine(m_record); }
 
     std::string m_record;
 };

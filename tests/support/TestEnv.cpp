@@ -71,4 +71,32 @@ void RemoveTree(const std::string& path)
     ::RemoveDirectoryA(path.c_str());
 }
 
+std::string WindowsPath(const std::string& unixPath)
+{
+    std::string path = "Z:" + unixPath;
+    for (char& ch : path)
+        if (ch == '/') ch = '\\';
+    return path;
+}
+
+bool SetClassesDefault(const char* key, const std::string& value)
+{
+    UniqueRegKey hKey;
+    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, hKey.Put(), nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    return ::RegSetValueExA(hKey.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+std::string WaitForRecordLine(const std::string& path, int timeoutMs)
+{
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        const std::string record = ReadFileBytes(path);
+        if (record.find("\r\n") != std::string::npos) return record;
+        ::Sleep(20);
+    }
+    return std::string();
+}
+
 }  // namespace testenv

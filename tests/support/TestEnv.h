@@ -19,4 +19,12 @@ bool MakeDirs(const std::string& path);
 // Removes a file or a folder with everything in it; fine when it is missing.
 void RemoveTree(const std::string& path);
 
+// A path of the build machine as the test programs see it: Wine maps the Linux root to Z:.
+std::string WindowsPath(const std::string& unixPath);
+// Sets the default value of a key under HKEY_CLASSES_ROOT, creating the key.
+bool SetClassesDefault(const char* key, const std::string& value);
+// The content of a file once it holds a whole line (a program's record of how it was started);
+// empty when none has come within the bound.
+std::string WaitForRecordLine(const std::string& path, int timeoutMs = 15000);
+
 }  // namespace testenv
