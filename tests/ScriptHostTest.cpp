@@ -7,10 +7,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestEnv.h"
+#include "UiHelper.h"
 #include "TestServer.h"
 #include "framework/Handles.h"
 
@@ -212,6 +215,48 @@ TEST_F(ScriptHost, FullInstallationThenLaunchStartsTheInstalledLoader)
     const std::string record = WaitForLoaderRecord();
     EXPECT_NE(std::string::npos, record.find(installed)) << record;
     EXPECT_NE(std::string::npos, record.find("temp.qxl")) << record;
+}
+
+// The boxes a failing Check shows come up in the page's own process, owned and captioned as the
+// installer gives them, in order; the page still gets its number: 0.
+TEST_F(ScriptHost, FailingCheckTellsTheUserInThePagesProcessAndAnswersZero)
+{
+    struct Seen {
+        std::string caption, text;
+    };
+    std::vector<Seen> seen;
+    std::atomic<bool> stop{false};
+    std::thread recorder([&] {
+        const DWORD self = ::GetCurrentProcessId();
+        while (!stop) {
+            HWND found = nullptr;
+            for (HWND h = ::FindWindowExA(nullptr, nullptr, "#32770", nullptr); h;
+                 h = ::FindWindowExA(nullptr, h, "#32770", nullptr)) {
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(h, &pid);
+                if (pid != self && ::IsWindowVisible(h)) found = h;
+            }
+            if (found) {
+                seen.push_back(Seen{ui::GetText(found), ui::GetMessageBoxText(found)});
+                ui::ClickButton(found, IDOK);
+                ui::WaitForWindowGone(found, 10000);
+            }
+            ::Sleep(20);
+        }
+    });
+    const std::string url = testserver::Url("/scripts/no-such-description.ini");
+    const ProcessRun run = RunScript("check.js", "QxChecker.Checker", &url);
+    stop = true;
+    recorder.join();
+
+    EXPECT_EQ(kScriptOk, run.exitCode) << run.output;
+    ASSERT_EQ(3u, seen.size());
+    EXPECT_EQ("Error", seen[0].caption);
+    EXPECT_EQ(url + " 파일을 찾지 못했습니다.", seen[0].text);
+    EXPECT_EQ("qxChecker", seen[1].caption) << "the application title is the module's name";
+    EXPECT_EQ("파싱 파일을 읽지 못했습니다.", seen[1].text);
+    EXPECT_EQ("Error", seen[2].caption);
+    EXPECT_EQ("C:\\Program Files\\Activeworlds\\temp.ini 파일을 파싱하지 못했습니다", seen[2].text);
 }
 
 TEST_F(ScriptHost, UnknownMethodRaisesAnErrorTheScriptCanCatch)
