@@ -1,14 +1,13 @@
 #include "install/CheckRequest.h"
 
 #include "framework/BstrText.h"
-#include "resources/resource.h"
 
 LONG RunCheckRequest(BSTR bstrLoaderInfo, const InstallSystem& system)
 {
     CInstallDlg installer(nullptr);
     installer.m_system = system;
     installer.m_strInfoURL = AnsiFromBstr(bstrLoaderInfo);
-    // Never shown: the window only owns the "Error" boxes. Without it they are merely unowned.
-    installer.Create(IDD_INSTALL, nullptr);
+    // The hidden window that owns the "Error" boxes is made with the first of them: making it
+    // costs more than fetching a small description, and the current route shows nothing.
     return installer.RunInstall() ? 1 : 0;
 }

@@ -7,6 +7,7 @@
 #include "framework/AppMessageBox.h"
 #include "install/DriveSpace.h"
 #include "install/InstallDlg.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -26,6 +27,8 @@ InstallSystem InstallSystem::Platform()
 
 void CInstallDlg::ShowError(const char* pszText)
 {
+    // Never shown itself: the window only owns these boxes.
+    if (!m_hWnd) Create(IDD_INSTALL, nullptr);
     ::MessageBoxA(m_hWnd, pszText, "Error", MB_OK | MB_ICONEXCLAMATION);
 }
 

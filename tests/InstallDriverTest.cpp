@@ -60,6 +60,11 @@ private:
                     m_boxes.push_back(Box{caption, "(folder chooser)"});
                     ui::ClickButton(h, IDCANCEL);
                 } else {
+                    if (std::string(caption) == "Error") {
+                        // Owned by the installer's hidden window, which is never shown.
+                        HWND owner = ::GetWindow(h, GW_OWNER);
+                        if (!owner || ui::GetText(owner) != "qxChecker" || ::IsWindowVisible(owner)) ++m_badOwners;
+                    }
                     m_boxes.push_back(Box{caption, ui::GetMessageBoxText(h)});
                     ui::ClickButton(h, IDOK);
                 }
@@ -69,6 +74,10 @@ private:
         }
     }
 
+public:
+    std::atomic<int> m_badOwners{0};
+
+private:
     std::atomic<bool> m_stop{false};
     std::vector<Box> m_boxes;
     std::thread m_thread;
@@ -150,6 +159,7 @@ protected:
         const LONG bOk = RunCheckRequest(bstr, m_system);
         ::SysFreeString(bstr);
         boxes = recorder.Stop();
+        EXPECT_EQ(0, recorder.m_badOwners.load()) << "an \"Error\" box not owned by the hidden installer window";
         return bOk;
     }
 
