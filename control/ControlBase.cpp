@@ -12,24 +12,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-struct MetaFileTraits {
-    using Type = HMETAFILE;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteMetaFile(h); }
-};
-
-struct EnhMetaFileTraits {
-    using Type = HENHMETAFILE;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteEnhMetaFile(h); }
-};
-
-struct GlobalTraits {
-    using Type = HGLOBAL;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::GlobalFree(h); }
-};
-
 // A recording context ends as a metafile; one that is abandoned still has to be closed, and the
 // metafile it leaves deleted.
 struct MetaFileDcTraits {
@@ -42,20 +24,6 @@ struct EnhMetaFileDcTraits {
     using Type = HDC;
     static Type Invalid() noexcept { return nullptr; }
     static void Close(Type h) noexcept { ::DeleteEnhMetaFile(::CloseEnhMetaFile(h)); }
-};
-
-class CScreenDc {
-public:
-    CScreenDc() : m_hdc(::GetDC(nullptr)) {}
-    ~CScreenDc() {
-        if (m_hdc) ::ReleaseDC(nullptr, m_hdc);
-    }
-    CScreenDc(const CScreenDc&) = delete;
-    CScreenDc& operator=(const CScreenDc&) = delete;
-    HDC Get() const { return m_hdc; }
-
-private:
-    HDC m_hdc;
 };
 
 // Gives the caller's context back in the state it was handed in.

@@ -83,6 +83,46 @@ struct DcTraits {
     static void Close(Type h) noexcept { ::DeleteDC(h); }
 };
 
+struct MetaFileTraits {
+    using Type = HMETAFILE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DeleteMetaFile(h); }
+};
+
+struct EnhMetaFileTraits {
+    using Type = HENHMETAFILE;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DeleteEnhMetaFile(h); }
+};
+
+struct GlobalTraits {
+    using Type = HGLOBAL;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::GlobalFree(h); }
+};
+
+struct WindowTraits {
+    using Type = HWND;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DestroyWindow(h); }
+};
+
+// The screen's context: given back with ReleaseDC, never deleted.
+class CScreenDc {
+public:
+    CScreenDc() : m_hdc(::GetDC(nullptr)) {}
+    ~CScreenDc()
+    {
+        if (m_hdc) ::ReleaseDC(nullptr, m_hdc);
+    }
+    CScreenDc(const CScreenDc&) = delete;
+    CScreenDc& operator=(const CScreenDc&) = delete;
+    HDC Get() const { return m_hdc; }
+
+private:
+    HDC m_hdc;
+};
+
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
@@ -90,3 +130,7 @@ using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueLibrary = UniqueHandle<LibraryTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueDc = UniqueHandle<DcTraits>;
+using UniqueMetaFile = UniqueHandle<MetaFileTraits>;
+using UniqueEnhMetaFile = UniqueHandle<EnhMetaFileTraits>;
+using UniqueGlobal = UniqueHandle<GlobalTraits>;
+using UniqueWindow = UniqueHandle<WindowTraits>;

@@ -58,18 +58,6 @@ ComPtr<T> As(IUnknown* p)
     return q;
 }
 
-struct MetaFileTraits {
-    using Type = HMETAFILE;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DeleteMetaFile(h); }
-};
-
-struct WindowTraits {
-    using Type = HWND;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type h) noexcept { ::DestroyWindow(h); }
-};
-
 bool WindowClassName(HWND hwnd, std::string& name)
 {
     char buffer[64] = {};
@@ -459,7 +447,7 @@ TEST_F(ControlObject, DrawWithNegativeBoundsTruncatesTheCentreTowardZero)
     HDC hdcMeta = ::CreateMetaFileA(nullptr);
     ASSERT_NE(nullptr, hdcMeta);
     const HRESULT hr = DrawInto(checker.Get(), hdcMeta, RECTL{-11, -11, 0, 0});
-    UniqueHandle<MetaFileTraits> metafile(::CloseMetaFile(hdcMeta));
+    UniqueMetaFile metafile(::CloseMetaFile(hdcMeta));
     ASSERT_TRUE(metafile);
     ASSERT_EQ(S_OK, hr);
 
@@ -811,7 +799,7 @@ TEST_F(ControlObject, DataObjectRendersTheContentAndTellsItsSinks)
 
 TEST_F(ControlObject, WindowlessHostStillGetsAWindowedControl)
 {
-    UniqueHandle<WindowTraits> container(::CreateWindowExA(0, "STATIC", "container", WS_POPUP, 0, 0, 300, 200,
+    UniqueWindow container(::CreateWindowExA(0, "STATIC", "container", WS_POPUP, 0, 0, 300, 200,
                                                            nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE(container);
     HWND parent = container.Get();
@@ -957,7 +945,7 @@ TEST_F(ControlObject, AtlContainerActivatesItInPlaceAndShowsTheFramedCaption)
     ASSERT_NE(nullptr, atlAxWinInit);
     ASSERT_TRUE(atlAxWinInit());
 
-    UniqueHandle<WindowTraits> host(::CreateWindowExA(0, "AtlAxWin", "QxChecker.Checker",
+    UniqueWindow host(::CreateWindowExA(0, "AtlAxWin", "QxChecker.Checker",
                                                       WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 320, 200, nullptr,
                                                       nullptr, nullptr, nullptr));
     ASSERT_TRUE(host);

@@ -48,17 +48,7 @@ protected:
         dlg.m_strURL = url.c_str();
     }
 
-    bool FolderHoldsOnlyTheTarget() const
-    {
-        WIN32_FIND_DATAA data;
-        UniqueFindHandle hFind(::FindFirstFileA((m_folder + "\\*").c_str(), &data));
-        if (!hFind) return true;
-        do {
-            const std::string name = data.cFileName;
-            if (name != "." && name != ".." && name != "qxLoader.exe") return false;
-        } while (::FindNextFileA(hFind.Get(), &data));
-        return true;
-    }
+    bool FolderHoldsOnlyTheTarget() const { return testenv::FolderHoldsOnly(m_folder, "qxLoader.exe"); }
 
     std::string m_folder;
     std::string m_target;

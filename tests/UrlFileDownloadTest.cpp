@@ -26,18 +26,7 @@ protected:
     }
     void TearDown() override { ::OleUninitialize(); }
 
-    // Only the target may be left in the folder: no temporary file survives a download.
-    bool FolderHoldsOnlyTheTarget() const
-    {
-        WIN32_FIND_DATAA data;
-        UniqueFindHandle hFind(::FindFirstFileA((m_folder + "\\*").c_str(), &data));
-        if (!hFind) return true;
-        do {
-            const std::string name = data.cFileName;
-            if (name != "." && name != ".." && name != "target.bin") return false;
-        } while (::FindNextFileA(hFind.Get(), &data));
-        return true;
-    }
+    bool FolderHoldsOnlyTheTarget() const { return testenv::FolderHoldsOnly(m_folder, "target.bin"); }
 
     std::string m_folder;
     std::string m_target;

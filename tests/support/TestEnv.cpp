@@ -71,6 +71,18 @@ void RemoveTree(const std::string& path)
     ::RemoveDirectoryA(path.c_str());
 }
 
+bool FolderHoldsOnly(const std::string& folder, const std::string& name)
+{
+    WIN32_FIND_DATAA data;
+    UniqueFindHandle hFind(::FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (!hFind) return true;
+    do {
+        const std::string found = data.cFileName;
+        if (found != "." && found != ".." && found != name) return false;
+    } while (::FindNextFileA(hFind.Get(), &data));
+    return true;
+}
+
 std::string WindowsPath(const std::string& unixPath)
 {
     std::string path = "Z:" + unixPath;

@@ -19,6 +19,9 @@ bool MakeDirs(const std::string& path);
 // Removes a file or a folder with everything in it; fine when it is missing.
 void RemoveTree(const std::string& path);
 
+// Whether the folder holds nothing but the file `name` (or nothing at all): no temporary file of
+// a download is left beside its target.
+bool FolderHoldsOnly(const std::string& folder, const std::string& name);
 // A path of the build machine as the test programs see it: Wine maps the Linux root to Z:.
 std::string WindowsPath(const std::string& unixPath);
 // Sets the default value of a key under HKEY_CLASSES_ROOT, creating the key.

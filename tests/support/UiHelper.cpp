@@ -84,21 +84,6 @@ std::string WithoutAmpersands(std::string text)
     return out;
 }
 
-// GetDC(nullptr) must be given back with ReleaseDC, not DeleteDC.
-class ScreenDc {
-public:
-    ScreenDc() : m_hdc(::GetDC(nullptr)) {}
-    ~ScreenDc() {
-        if (m_hdc) ::ReleaseDC(nullptr, m_hdc);
-    }
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    HDC Get() const { return m_hdc; }
-
-private:
-    HDC m_hdc;
-};
-
 // Keeps a bitmap selected into a memory DC only as long as needed: a selected bitmap cannot be
 // deleted, so the old one goes back first.
 class Selection {
@@ -272,7 +257,7 @@ std::string Screenshot(HWND hwnd, const std::string& name)
     const ULONGLONG deadline = ::GetTickCount64() + kAnswerMs;
     while (NeedsPainting(hwnd) && ::GetTickCount64() < deadline) ::Sleep(kPollMs);
 
-    ScreenDc screen;
+    CScreenDc screen;
     if (!screen.Get()) return std::string();
     UniqueDc memory(::CreateCompatibleDC(screen.Get()));
     UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen.Get(), width, height));
