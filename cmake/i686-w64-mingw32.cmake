@@ -1,4 +1,4 @@
-# Cross-compiles the 32-bit Windows DLL and its test programs with Debian's mingw-w64.
+# Cross-compiles the shipped 32-bit DLL and its test programs with Debian's mingw-w64.
 # The -posix compilers are needed: the win32-thread build has no std::mutex, which googletest uses.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Configures and builds the DLL, the samples and the test programs into build/ (or $QX_BUILD_DIR).
+# Configures and builds the DLL, the samples, the test programs and the benchmarks of each named
+# architecture into build/<arch> (or $QX_BUILD_ROOT/<arch>): i686 is the shipped 32-bit DLL,
+# x86_64 its 64-bit twin. With no architecture named, both.
+#   build.sh [i686] [x86_64]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${QX_BUILD_DIR:-$root/build}
-# The toolchain is fixed when the build folder is first configured; CMake ignores it later.
-toolchain=()
-[ -f "$build/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake")
-cmake -S "$root" -B "$build" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)"
+buildroot=${QX_BUILD_ROOT:-$root/build}
+archs=("$@")
+[ ${#archs[@]} -gt 0 ] || archs=(i686 x86_64)
+for arch in "${archs[@]}"; do
+  case "$arch" in i686|x86_64) ;; *) echo "build: unknown architecture '$arch' (i686 or x86_64)" >&2; exit 2 ;; esac
+  # The presets hold the toolchain and the build type; -B lets the build root move.
+  (cd "$root" && cmake --preset "$arch" -B "$buildroot/$arch" >/dev/null)
+  cmake --build "$buildroot/$arch" -j"$(nproc)"
+done

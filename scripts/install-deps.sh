@@ -5,8 +5,9 @@ set -euo pipefail
 
 packages=(
   cmake make python3 g++
-  g++-mingw-w64-i686 mingw-w64-tools
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
   wine wine32:i386 wine64 libwine-dev fonts-wine
+  python3-pefile
   googletest
   xvfb xauth x11-utils imagemagick
   fonts-nanum locales
