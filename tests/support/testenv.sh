@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The test environment of one run: a virtual display, a Korean locale, a fresh 32-bit Wine prefix
-# with a D: drive of its own, and the loopback HTTP test server. `start` sets it all up and writes
-# env.sh for the test programs' wrapper; `stop` ends every process it started.
-#   testenv.sh start|stop <state-dir> <source-dir>
+# The test environment of one run: a virtual display, a Korean locale, a fresh Wine prefix of one
+# architecture with a D: drive of its own, and the loopback HTTP test server. `start` sets it all up
+# and writes env.sh for the test programs' wrapper; `stop` ends every process it started.
+#   testenv.sh start <state-dir> <source-dir> <i686|x86_64> | stop <state-dir> <source-dir>
+# env.sh puts `wine` and `wineserver` of that architecture first on PATH: they go through
+# scripts/wine.sh, never through /usr/bin/wine.
 set -euo pipefail
-cmd=$1 state=$2 src=$3
+usage="usage: testenv.sh start|stop <state-dir> <source-dir> [i686|x86_64]"
+cmd=${1:?$usage} state=${2:?$usage} src=${3:?$usage} arch=${4:-}
 
 stop_all() {
   if [ -f "$state/env.sh" ]; then
@@ -47,10 +50,17 @@ start_server() {
   [ -s "$state/server.port" ] || { echo "testenv: test server did not start" >&2; cat "$state/server.out" >&2; exit 1; }
 }
 
+make_launchers() {
+  mkdir -p "$state/bin"
+  printf '#!/bin/sh\nexec "%s/scripts/wine.sh" %s "$@"\n' "$src" "$arch" >"$state/bin/wine"
+  printf '#!/bin/sh\nexec "%s/scripts/wine.sh" %s --server "$@"\n' "$src" "$arch" >"$state/bin/wineserver"
+  chmod +x "$state/bin/wine" "$state/bin/wineserver"
+}
+
 make_prefix() {
   local prefix=$state/wineprefix
   rm -rf "$prefix" "$state/drive_d"
-  wineboot -u </dev/null >"$state/wineboot.log" 2>&1
+  wine wineboot -u </dev/null >"$state/wineboot.log" 2>&1
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11,null /f </dev/null >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
   # A crashing test program must fail its test, not wait behind the crash dialog.
@@ -63,13 +73,16 @@ make_prefix() {
 
 case "$cmd" in
   start)
+    case "$arch" in i686|x86_64) ;; *) echo "testenv: start needs the architecture; $usage" >&2; exit 2 ;; esac
     stop_all
     mkdir -p "$state"
     rm -f "$state/env.sh"
     display=$(start_xvfb)
     make_locales
+    make_launchers
     cat >"$state/env.sh" <<ENV
-export WINEARCH=win32
+export QX_ARCH=$arch
+export PATH='$state/bin':"\$PATH"
 export WINEPREFIX='$state/wineprefix'
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml='
@@ -82,11 +95,11 @@ ENV
     . "$state/env.sh"
     make_prefix
     start_server
-    echo "testenv: display $display, prefix $WINEPREFIX, server port $(cat "$state/server.port")"
+    echo "testenv: $arch, display $display, prefix $WINEPREFIX, server port $(cat "$state/server.port")"
     ;;
   stop)
     stop_all
     echo "testenv: stopped"
     ;;
-  *) echo "usage: testenv.sh start|stop <state-dir> <source-dir>" >&2; exit 2 ;;
+  *) echo "$usage" >&2; exit 2 ;;
 esac
