@@ -34,6 +34,14 @@ const GUID kIidGuid = {0xAF38F596, 0x6CB4, 0x4B3C, {0xB3, 0x12, 0xFC, 0x9B, 0x80
 const std::string kClassKey = std::string("CLSID\\") + kClsid;
 const std::string kTypeLibKey = std::string("TypeLib\\") + kLibid;
 const std::string kInterfaceKey = std::string("Interface\\") + kIid;
+// A type library is registered, and describes itself, for the platform it was built for.
+#ifdef _WIN64
+const char kPlatformKey[] = "win64";
+const SYSKIND kSysKind = SYS_WIN64;
+#else
+const char kPlatformKey[] = "win32";
+const SYSKIND kSysKind = SYS_WIN32;
+#endif
 // Everything that registration may leave under HKEY_CLASSES_ROOT.
 const std::vector<std::string> kRegisteredKeys = {"QxChecker.Checker.1", "QxChecker.Checker", kClassKey,
                                                   kTypeLibKey, kInterfaceKey};
@@ -348,8 +356,8 @@ TEST_F(Registration, RegistersTheTypeLibraryAndTheInterfaceForTheAutomationMarsh
     EXPECT_EQ(0ul, std::strtoul(flags.c_str(), nullptr, 16) & ~static_cast<unsigned long>(LIBFLAG_FHASDISKIMAGE))
         << "FLAGS " << flags;
     // The platform decides the spelling of the recorded path (\\?\C:\..., Z:\...); only its file counts.
-    const std::string win32 = Lower(typeLib[version + "\\0\\win32"][""].data);
-    EXPECT_TRUE(win32.size() >= 14 && win32.compare(win32.size() - 14, 14, "\\qxchecker.dll") == 0)
+    const std::string path = Lower(typeLib[version + "\\0\\" + kPlatformKey][""].data);
+    EXPECT_TRUE(path.size() >= 14 && path.compare(path.size() - 14, 14, "\\qxchecker.dll") == 0)
         << Dump(typeLib);
     EXPECT_EQ(1u, typeLib.count(version + "\\HELPDIR")) << Dump(typeLib);
 
@@ -383,7 +391,7 @@ TEST_F(Registration, RegisteredTypeLibraryDescribesTheCheckerClassAndItsDualInte
     typeLib->ReleaseTLibAttr(libAttr);
     EXPECT_TRUE(IsEqualGUID(kLibidGuid, attr.guid));
     EXPECT_EQ(0u, attr.lcid);
-    EXPECT_EQ(SYS_WIN32, attr.syskind);
+    EXPECT_EQ(kSysKind, attr.syskind);
     EXPECT_EQ(1, attr.wMajorVerNum);
     EXPECT_EQ(0, attr.wMinorVerNum);
     // LIBFLAG_FHASDISKIMAGE is the platform's note that the library came from a file, not a flag of ours.
@@ -499,11 +507,13 @@ TEST(RegistrationExports, ExactlyTheFourComEntryPoints)
     for (const char* name : {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"})
         EXPECT_NE(nullptr, reinterpret_cast<void*>(::GetProcAddress(dll.Get(), name))) << name;
 
-    // The export directory of the mapped image: nothing more, not even by ordinal alone.
+    // The export directory of the mapped image: nothing more, not even by ordinal alone. The NT
+    // headers have the layout of the architecture the test program shares with the DLL.
     const BYTE* base = reinterpret_cast<const BYTE*>(dll.Get());
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     ASSERT_EQ(IMAGE_DOS_SIGNATURE, dos->e_magic);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    ASSERT_EQ(IMAGE_NT_OPTIONAL_HDR_MAGIC, nt->OptionalHeader.Magic);
     ASSERT_EQ(IMAGE_NT_SIGNATURE, nt->Signature);
     const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     ASSERT_NE(0u, directory.VirtualAddress);
