@@ -4,14 +4,16 @@
 # Usage: bash scripts/bench-check.sh [loader size in MiB, default 64]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${QX_BUILD_DIR:-$root/build}
-state=$build/benchstate
 mib=${1:-64}
 
 bash "$root/scripts/install-deps.sh" >/dev/null
-QX_BUILD_DIR=$build bash "$root/scripts/build.sh" >/dev/null
+# The shipped 32-bit DLL where this machine runs 32-bit code, else the twin; the choice is printed.
+arch=$(bash "$root/scripts/pick-arch.sh")
+build=${QX_BUILD_ROOT:-$root/build}/$arch
+state=$build/benchstate
+QX_BUILD_ROOT=$(dirname "$build") bash "$root/scripts/build.sh" "$arch" >/dev/null
 trap 'bash "$root/tests/support/testenv.sh" stop "$state" "$root" >/dev/null 2>&1 || true' EXIT
-bash "$root/tests/support/testenv.sh" start "$state" "$root" >/dev/null
+bash "$root/tests/support/testenv.sh" start "$state" "$root" "$arch" >/dev/null
 . "$state/env.sh"
 server="http://127.0.0.1:$(cat "$state/server.port")"
 head -c $((mib * 1024 * 1024)) /dev/urandom >"$state/www/qxLoader.exe"

@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
 # The main job: builds qxChecker.DLL, registers it with regsvr32 in a fresh Wine prefix and drives
-# the control from a script, as a web page would, against the bundled sample server:
+# the control from a script, as a web page would, against the bundled sample server. It runs the
+# shipped 32-bit DLL where this machine can execute 32-bit code, else its 64-bit twin (QX_ARCH=i686
+# or x86_64 chooses):
 #   1. Check — first run: full installation with the progress dialog;
 #   2. Check again — the loader is current: no window at all;
 #   3. Check with a higher version served — upgrade;
 #   4. Launch a sample world — the shell starts the installed loader through the document type.
 # Each step prints its outcome and what it left in the registry and on disk; screenshots of the
-# dialogs go to build/demostate/screenshots.
+# dialogs go to build/<arch>/demostate/screenshots.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${QX_BUILD_DIR:-$root/build}
-state=$build/demostate
 
 bash "$root/scripts/install-deps.sh"
-QX_BUILD_DIR=$build bash "$root/scripts/build.sh" >/dev/null
-echo "built: $build/qxChecker.DLL"
+arch=$(bash "$root/scripts/pick-arch.sh")
+build=${QX_BUILD_ROOT:-$root/build}/$arch
+state=$build/demostate
+QX_BUILD_ROOT=$(dirname "$build") bash "$root/scripts/build.sh" "$arch" >/dev/null
+echo "built: $build/qxChecker.DLL ($arch)"
 
 trap 'bash "$root/tests/support/testenv.sh" stop "$state" "$root" >/dev/null 2>&1 || true' EXIT
-bash "$root/tests/support/testenv.sh" start "$state" "$root"
+bash "$root/tests/support/testenv.sh" start "$state" "$root" "$arch"
 . "$state/env.sh"
 server="http://127.0.0.1:$(cat "$state/server.port")"
 shots=$state/screenshots
