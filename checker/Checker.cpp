@@ -6,6 +6,9 @@
 
 #include <new>
 
+#include "checker/SiteLock.h"
+#include "framework/ComGuard.h"
+#include "framework/Trace.h"
 #include "install/CheckRequest.h"
 #include "launch/WorldLaunch.h"
 #include "module/ModuleState.h"
@@ -16,6 +19,36 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 constexpr DWORD kSupportedSafety = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+// Both methods take one address; nothing longer than the platform's longest is one.
+constexpr UINT kMaxAddressChars = 2083;
+
+// A page may let go of the control, or the module's last reference, while a call runs its modal
+// loops: the object and the DLL stay until the call is over.
+class CRunningCall {
+public:
+    explicit CRunningCall(IUnknown* pObject) : m_pObject(pObject)
+    {
+        m_pObject->AddRef();
+        Module().Lock();
+    }
+    ~CRunningCall()
+    {
+        Module().Unlock();
+        m_pObject->Release();
+    }
+    CRunningCall(const CRunningCall&) = delete;
+    CRunningCall& operator=(const CRunningCall&) = delete;
+
+private:
+    IUnknown* m_pObject;
+};
+
+bool IsAddressSized(BSTR bstr, const char* pszMethod)
+{
+    if (::SysStringLen(bstr) <= kMaxAddressChars) return true;
+    Trace("%s: the address is longer than %u characters; nothing is done", pszMethod, kMaxAddressChars);
+    return false;
+}
 
 }  // namespace
 
@@ -130,27 +163,31 @@ STDMETHODIMP CChecker::GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo)
     if (!ppTInfo) return E_POINTER;
     *ppTInfo = nullptr;
     if (iTInfo != 0) return DISP_E_BADINDEX;
-    return GetRegisteredTypeInfo(IID_IChecker, lcid, ppTInfo);
+    return GuardComCall("GetTypeInfo", [&] { return GetRegisteredTypeInfo(IID_IChecker, lcid, ppTInfo); });
 }
 
 STDMETHODIMP CChecker::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId)
 {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    ComPtr<ITypeInfo> typeInfo;
-    const HRESULT hr = GetRegisteredTypeInfo(IID_IChecker, lcid, &typeInfo);
-    if (FAILED(hr)) return hr;
-    return ::DispGetIDsOfNames(typeInfo.Get(), rgszNames, cNames, rgDispId);
+    return GuardComCall("GetIDsOfNames", [&] {
+        ComPtr<ITypeInfo> typeInfo;
+        const HRESULT hr = GetRegisteredTypeInfo(IID_IChecker, lcid, &typeInfo);
+        if (FAILED(hr)) return hr;
+        return ::DispGetIDsOfNames(typeInfo.Get(), rgszNames, cNames, rgDispId);
+    });
 }
 
 STDMETHODIMP CChecker::Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
                               VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr)
 {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    ComPtr<ITypeInfo> typeInfo;
-    const HRESULT hr = GetRegisteredTypeInfo(IID_IChecker, lcid, &typeInfo);
-    if (FAILED(hr)) return hr;
-    return ::DispInvoke(static_cast<IChecker*>(this), typeInfo.Get(), dispIdMember, wFlags, pDispParams, pVarResult,
-                        pExcepInfo, puArgErr);
+    return GuardComCall("Invoke", [&] {
+        ComPtr<ITypeInfo> typeInfo;
+        const HRESULT hr = GetRegisteredTypeInfo(IID_IChecker, lcid, &typeInfo);
+        if (FAILED(hr)) return hr;
+        return ::DispInvoke(static_cast<IChecker*>(this), typeInfo.Get(), dispIdMember, wFlags, pDispParams,
+                            pVarResult, pExcepInfo, puArgErr);
+    });
 }
 
 // ---- IChecker --------------------------------------------------------------------------------
@@ -159,14 +196,28 @@ STDMETHODIMP CChecker::Check(BSTR bstrLoaderInfo, LONG* bOk)
 {
     // Automation always passes the result's place; a direct caller may not.
     if (!bOk) return E_POINTER;
-    // The outcome goes only through bOk: always 1 or 0, never VARIANT_TRUE.
-    *bOk = RunCheckRequest(bstrLoaderInfo);
+    // The outcome goes only through bOk: always 1 or 0, never VARIANT_TRUE. Whatever goes wrong
+    // inside, the page hears 0 and the call itself succeeds.
+    *bOk = 0;
+    CRunningCall running(m_pControllingUnknown);
+    GuardComCall("Check", [&] {
+        CUrlPolicy urls;
+        if (IsAddressSized(bstrLoaderInfo, "Check") && PermitRequest(m_dwSafety, m_spClientSite.Get(), urls))
+            *bOk = RunCheckRequest(bstrLoaderInfo, InstallSystem::Platform(), urls);
+        return S_OK;
+    });
     return S_OK;
 }
 
 STDMETHODIMP CChecker::Launch(BSTR bstrURL)
 {
-    LaunchWorld(bstrURL);
+    CRunningCall running(m_pControllingUnknown);
+    GuardComCall("Launch", [&] {
+        WorldLaunchOptions options = DefaultWorldLaunchOptions();
+        if (IsAddressSized(bstrURL, "Launch") && PermitRequest(m_dwSafety, m_spClientSite.Get(), options.urls))
+            LaunchWorld(bstrURL, options);
+        return S_OK;
+    });
     return S_OK;
 }
 
@@ -176,7 +227,7 @@ STDMETHODIMP CChecker::GetClassInfo(ITypeInfo** ppTI)
 {
     if (!ppTI) return E_POINTER;
     *ppTI = nullptr;
-    return GetRegisteredTypeInfo(CLSID_Checker, LOCALE_USER_DEFAULT, ppTI);
+    return GuardComCall("GetClassInfo", [&] { return GetRegisteredTypeInfo(CLSID_Checker, LOCALE_USER_DEFAULT, ppTI); });
 }
 
 STDMETHODIMP CChecker::GetGUID(DWORD, GUID* pGUID)

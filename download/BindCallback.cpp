@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/Trace.h"
+
 using Microsoft::WRL::ComPtr;
 
 namespace {
@@ -81,16 +83,19 @@ int ProgressBarPosition(ULONG ulProgress, ULONG ulProgressMax)
     return static_cast<int>(percent);
 }
 
-ComPtr<CBindCallback> CBindCallback::Create(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath)
+ComPtr<CBindCallback> CBindCallback::Create(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath,
+                                            const DownloadRules& rules)
 {
     ComPtr<CBindCallback> callback;
     // The new object's own first reference becomes the ComPtr's.
-    callback.Attach(new (std::nothrow) CBindCallback(hwndSize, hwndProgress, hwndOwner, pszFilePath));
+    callback.Attach(new (std::nothrow) CBindCallback(hwndSize, hwndProgress, hwndOwner, pszFilePath, rules));
     return callback;
 }
 
-CBindCallback::CBindCallback(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath)
-    : m_strFilePath(pszFilePath),
+CBindCallback::CBindCallback(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath,
+                             const DownloadRules& rules)
+    : m_rules(rules),
+      m_strFilePath(pszFilePath),
       m_hwndOwner(hwndOwner),
       m_hwndSize(hwndSize),
       m_hwndProgress(hwndProgress),
@@ -138,9 +143,11 @@ STDMETHODIMP CBindCallback::OnStartBinding(DWORD, IBinding* pBinding)
     m_strPartPath = MakePartFile(m_strFilePath);
     if (m_strPartPath.IsEmpty() || !m_file.Open(m_strPartPath, CFile::modeCreate | CFile::modeReadWrite)) {
         // Nothing could be written: refusing the start ends the transfer before any request.
+        Trace("download: no file can be made beside %s", m_strFilePath.GetString());
         m_bWriteFailed = true;
         return E_ABORT;
     }
+    if (m_rules.bCheckSha256) m_pHash.reset(new (std::nothrow) CSha256());
     return S_OK;
 }
 
@@ -158,6 +165,12 @@ STDMETHODIMP CBindCallback::OnProgress(ULONG ulProgress, ULONG ulProgressMax, UL
 {
     Touch();
     if (m_bCancelled) return S_OK;
+    if (ulStatusCode == BINDSTATUS_REDIRECTING) {
+        // The server may send us anywhere; we follow only where we would have gone ourselves.
+        CString why;
+        if (FAILED(m_rules.urls.Check(szStatusText, nullptr, why))) Refuse(m_bRedirectRefused, why);
+        return S_OK;
+    }
     if (ulStatusCode != BINDSTATUS_BEGINDOWNLOADDATA && ulStatusCode != BINDSTATUS_DOWNLOADINGDATA &&
         ulStatusCode != BINDSTATUS_ENDDOWNLOADDATA)
         return S_OK;
@@ -171,7 +184,7 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
 {
     Touch();
     if (m_bCancelled) return E_ABORT;
-    if (m_bWriteFailed) {
+    if (m_bWriteFailed || m_bRedirectRefused || m_bTooLarge) {
         Abort();
         return E_ABORT;
     }
@@ -188,10 +201,15 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
             ULONG nRead = 0;
             hr = m_pStream->Read(buffer.get(), nNew, &nRead);
             if (nRead > 0) {
+                if (m_rules.cbMaxBytes != 0 && m_cbTotal + nRead > m_rules.cbMaxBytes) {
+                    Refuse(m_bTooLarge, "the file is larger than allowed");
+                    return S_OK;
+                }
                 if (!m_file.Write(buffer.get(), nRead)) {
                     FailWrite();
                     return S_OK;
                 }
+                if (m_pHash) m_pHash->Update(buffer.get(), nRead);
                 m_cbTotal += nRead;
             }
         } while (hr != E_PENDING && hr != S_FALSE && SUCCEEDED(hr));
@@ -217,9 +235,18 @@ STDMETHODIMP CBindCallback::OnStopBinding(HRESULT hresult, LPCWSTR)
     m_file.Close();
     if (m_bCancelled) return S_OK;
 
-    m_bSucceeded = hresult == S_OK && m_dwHttpStatus < 400 && !m_bWriteFailed && ReceivedWholeBody() &&
-                   !m_strPartPath.IsEmpty() &&
+    const bool bWhole = hresult == S_OK && IsFileStatus(m_dwHttpStatus) && !m_bWriteFailed && !m_bRedirectRefused &&
+                        !m_bTooLarge && ReceivedWholeBody() && !m_strPartPath.IsEmpty();
+    // The digest is judged on the whole file only, and before it replaces anything.
+    if (bWhole && m_rules.bCheckSha256 && !DigestMatches()) m_bDigestMismatch = true;
+    m_bSucceeded = bWhole && !m_bDigestMismatch &&
                    ::MoveFileExA(m_strPartPath, m_strFilePath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    if (!m_bSucceeded)
+        Trace("download of %s failed: result 0x%08lX, HTTP status %lu, %llu bytes%s%s%s%s%s", m_strFilePath.GetString(),
+              static_cast<unsigned long>(hresult), static_cast<unsigned long>(m_dwHttpStatus),
+              static_cast<unsigned long long>(m_cbTotal), m_bWriteFailed ? ", write failed" : "",
+              m_bRedirectRefused ? ", redirect refused" : "", m_bTooLarge ? ", too large" : "",
+              m_bDigestMismatch ? ", digest mismatch" : "", ReceivedWholeBody() ? "" : ", body cut short");
     if (m_bSucceeded)
         m_strPartPath.Empty();
     else
@@ -261,6 +288,12 @@ STDMETHODIMP CBindCallback::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseH
     Touch();
     m_dwHttpStatus = dwResponseCode;
     m_nExpectedBytes = ExpectedBodyLength(szResponseHeaders);
+    if (m_rules.cbMaxBytes != 0 && m_nExpectedBytes > 0 &&
+        static_cast<ULONGLONG>(m_nExpectedBytes) > m_rules.cbMaxBytes)
+    {
+        Refuse(m_bTooLarge, "the announced length is larger than allowed");
+        return E_ABORT;
+    }
     return S_OK;
 }
 
@@ -292,6 +325,22 @@ void CBindCallback::FailWrite()
     m_bWriteFailed = true;
     m_file.Close();
     Abort();
+}
+
+void CBindCallback::Refuse(bool& bReason, const char* pszWhy)
+{
+    if (bReason) return;
+    Trace("download of %s refused: %s", m_strFilePath.GetString(), pszWhy);
+    bReason = true;
+    m_file.Close();
+    Abort();
+}
+
+bool CBindCallback::DigestMatches()
+{
+    Sha256Digest digest{};
+    if (!m_pHash || !m_pHash->Finish(digest)) return false;
+    return digest == m_rules.expectedSha256;
 }
 
 void CBindCallback::DiscardPartFile()

@@ -7,6 +7,9 @@
 #include <urlmon.h>
 #include <wrl/client.h>
 
+#include <memory>
+
+#include "download/DownloadRules.h"
 #include "framework/CString.h"
 #include "framework/File.h"
 
@@ -16,6 +19,12 @@ constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 1;
 // The size text while data arrives: whole KiB so far, and of the larger of the amount so far and
 // the announced total.
 CString FormatSizeText(ULONG ulProgress, ULONG ulProgressMax);
+// Whether a response with this HTTP status carries the file: a success (2xx), or no status at
+// all. An error page is not the file, nor is the page of a redirect that was not followed.
+inline bool IsFileStatus(DWORD dwStatus)
+{
+    return dwStatus == 0 || (dwStatus >= 200 && dwStatus < 300);
+}
 // The progress bar's position: the share in per cent, truncated; 0 while the total is unknown.
 int ProgressBarPosition(ULONG ulProgress, ULONG ulProgressMax);
 
@@ -23,7 +32,8 @@ class CBindCallback final : public IBindStatusCallback, public IHttpNegotiate {
 public:
     // Any window may be null: the blocking download runs without any.
     static Microsoft::WRL::ComPtr<CBindCallback> Create(HWND hwndSize, HWND hwndProgress, HWND hwndOwner,
-                                                        const char* pszFilePath);
+                                                        const char* pszFilePath,
+                                                        const DownloadRules& rules = DownloadRules());
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -59,19 +69,30 @@ public:
     HRESULT GetResult() const { return m_hrResult; }
     DWORD GetHttpStatus() const { return m_dwHttpStatus; }
     bool WriteFailed() const { return m_bWriteFailed; }
+    // A redirect led to an address the rules do not allow; the transfer was aborted there.
+    bool RedirectRefused() const { return m_bRedirectRefused; }
+    // The file was larger than the rules allow; the transfer was aborted at the cap.
+    bool TooLarge() const { return m_bTooLarge; }
+    // The whole file arrived, but not with the expected digest.
+    bool DigestMismatch() const { return m_bDigestMismatch; }
     bool ReceivedWholeBody() const { return m_nExpectedBytes < 0 || m_cbTotal == static_cast<ULONGLONG>(m_nExpectedBytes); }
     // GetTickCount() of the transfer's last sign of life.
     DWORD GetLastActivity() const { return m_dwLastActivity; }
 
 private:
-    CBindCallback(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath);
+    CBindCallback(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath, const DownloadRules& rules);
     ~CBindCallback();
     void Touch() { m_dwLastActivity = ::GetTickCount(); }
     void SetSizeText(const char* pszText);
     void FailWrite();
     void DiscardPartFile();
+    // Ends the transfer as failed for a reason the rules give.
+    void Refuse(bool& bReason, const char* pszWhy);
+    bool DigestMatches();
 
     ULONG m_cRef = 1;
+    DownloadRules m_rules;
+    std::unique_ptr<CSha256> m_pHash;  // only while a digest is expected
     CFile m_file;
     CString m_strFilePath;
     CString m_strPartPath;  // where the bytes go until the whole file is there
@@ -86,6 +107,9 @@ private:
     DWORD m_dwLastActivity;
     HRESULT m_hrResult = S_OK;
     bool m_bWriteFailed = false;
+    bool m_bRedirectRefused = false;
+    bool m_bTooLarge = false;
+    bool m_bDigestMismatch = false;
     bool m_bStopped = false;
     bool m_bSucceeded = false;
     bool m_bCancelled = false;

@@ -1,5 +1,7 @@
 #include "download/DownloadJob.h"
 
+#include "framework/Trace.h"
+
 using Microsoft::WRL::ComPtr;
 
 CDownloadJob::~CDownloadJob()
@@ -18,10 +20,21 @@ void CDownloadJob::SetTarget(const char* pszFilePath, const char* pszURL)
 
 HRESULT CDownloadJob::Start(HWND hwndSize, HWND hwndProgress, HWND hwndOwner)
 {
-    if (m_wszURL[0] == L'\0') return E_INVALIDARG;
-    HRESULT hr = ::CreateURLMoniker(nullptr, m_wszURL, &m_pMoniker);
+    if (m_wszURL[0] == L'\0') {
+        Trace("download of %s: no address", m_strFilePath.GetString());
+        return E_INVALIDARG;
+    }
+    // The moniker is made from the very address the rules judged, not from the text again.
+    ComPtr<IUri> uri;
+    CString why;
+    HRESULT hr = m_rules.urls.Check(m_wszURL, &uri, why);
+    if (FAILED(hr)) {
+        Trace("download of %s refused: %s", m_strFilePath.GetString(), why.GetString());
+        return hr;
+    }
+    hr = ::CreateURLMonikerEx2(nullptr, uri.Get(), &m_pMoniker, URL_MK_UNIFORM);
     if (SUCCEEDED(hr)) {
-        m_pCallback = CBindCallback::Create(hwndSize, hwndProgress, hwndOwner, m_strFilePath);
+        m_pCallback = CBindCallback::Create(hwndSize, hwndProgress, hwndOwner, m_strFilePath, m_rules);
         hr = m_pCallback ? S_OK : E_OUTOFMEMORY;
     }
     if (SUCCEEDED(hr)) hr = ::CreateBindCtx(0, &m_pBindCtx);
@@ -32,6 +45,7 @@ HRESULT CDownloadJob::Start(HWND hwndSize, HWND hwndProgress, HWND hwndOwner)
                                        reinterpret_cast<void**>(stream.GetAddressOf()));
     if (SUCCEEDED(hr)) return hr;
 
+    Trace("download of %s could not start: 0x%08lX", m_strFilePath.GetString(), static_cast<unsigned long>(hr));
     m_pBindCtx.Reset();
     m_pCallback.Reset();
     m_pMoniker.Reset();

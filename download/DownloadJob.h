@@ -7,6 +7,7 @@
 #include <wrl/client.h>
 
 #include "download/BindCallback.h"
+#include "download/DownloadRules.h"
 #include "framework/CString.h"
 
 class CDownloadJob {
@@ -21,8 +22,11 @@ public:
 
     // A URL that does not fit is not shortened: the job keeps no URL, and Start fails.
     void SetTarget(const char* pszFilePath, const char* pszURL);
+    // What the transfer must keep to; by default any web address, any size, any bytes.
+    void SetRules(const DownloadRules& rules) { m_rules = rules; }
     // Starts the transfer; a success code when it runs (its end is WM_DOWNLOAD_DONE to the
-    // owner), the failing step's error when it could not start.
+    // owner), the failing step's error when it could not start (E_ACCESSDENIED for an address
+    // the rules refuse: then nothing is requested at all).
     HRESULT Start(HWND hwndSize, HWND hwndProgress, HWND hwndOwner);
     // Stops a running transfer for good: nothing more reaches the windows or the file.
     void Cancel();
@@ -36,6 +40,7 @@ public:
 private:
     wchar_t m_wszURL[kMaxUrlChars] = {};
     CString m_strFilePath;
+    DownloadRules m_rules;
     Microsoft::WRL::ComPtr<IMoniker> m_pMoniker;
     Microsoft::WRL::ComPtr<IBindCtx> m_pBindCtx;
     Microsoft::WRL::ComPtr<CBindCallback> m_pCallback;

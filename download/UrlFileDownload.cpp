@@ -1,6 +1,7 @@
 #include "download/UrlFileDownload.h"
 
 #include "download/DownloadJob.h"
+#include "framework/Trace.h"
 
 namespace {
 
@@ -24,20 +25,29 @@ void PumpMessages()
 
 }  // namespace
 
-DownloadResult DownloadUrlToFile(const char* pszUrl, const char* pszFilePath, DWORD dwIdleLimitMs)
+DownloadResult DownloadUrlToFile(const char* pszUrl, const char* pszFilePath, const DownloadRules& rules,
+                                 DWORD dwIdleLimitMs, DWORD dwDeadlineMs)
 {
     DownloadResult result;
     CDownloadJob job;
     job.SetTarget(pszFilePath, pszUrl);
+    job.SetRules(rules);
     result.hr = job.Start(nullptr, nullptr, nullptr);
-    if (FAILED(result.hr)) return result;
+    if (FAILED(result.hr)) {
+        result.refused = result.hr == E_ACCESSDENIED;
+        return result;
+    }
 
+    const DWORD dwStartedAt = ::GetTickCount();
     DWORD dwAbortedAt = 0;
     while (!job.IsFinished()) {
         ::MsgWaitForMultipleObjectsEx(0, nullptr, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         PumpMessages();
         const DWORD dwNow = ::GetTickCount();
-        if (!result.timedOut && dwNow - job.GetCallback()->GetLastActivity() > dwIdleLimitMs) {
+        const bool bSilent = dwNow - job.GetCallback()->GetLastActivity() > dwIdleLimitMs;
+        const bool bLate = dwNow - dwStartedAt > dwDeadlineMs;
+        if (!result.timedOut && (bSilent || bLate)) {
+            Trace("download of %s abandoned: %s", pszFilePath, bSilent ? "silent too long" : "deadline passed");
             result.timedOut = true;
             dwAbortedAt = dwNow;
             job.Abort();
@@ -53,6 +63,7 @@ DownloadResult DownloadUrlToFile(const char* pszUrl, const char* pszFilePath, DW
     result.httpStatus = callback.GetHttpStatus();
     result.writeFailed = callback.WriteFailed();
     result.incomplete = !callback.ReceivedWholeBody();
+    result.refused = callback.RedirectRefused() || callback.TooLarge() || callback.DigestMismatch();
     result.moved = callback.Succeeded();
     // urlmon tears a finished or aborted transfer down through messages it has posted to this
     // thread; let them run before the caller goes on.

@@ -2,10 +2,11 @@
 
 #include "framework/BstrText.h"
 
-LONG RunCheckRequest(BSTR bstrLoaderInfo, const InstallSystem& system)
+LONG RunCheckRequest(BSTR bstrLoaderInfo, const InstallSystem& system, const CUrlPolicy& urls)
 {
     CInstallDlg installer(nullptr);
     installer.m_system = system;
+    installer.m_urls = urls;
     installer.m_strInfoURL = AnsiFromBstr(bstrLoaderInfo);
     // The hidden window that owns the "Error" boxes is made with the first of them: making it
     // costs more than fetching a small description, and the current route shows nothing.

@@ -3,8 +3,11 @@
 
 #include <wtypes.h>
 
+#include "download/UrlPolicy.h"
 #include "install/InstallDlg.h"
 
 // Runs the whole installation in a hidden installer window; 1 when the loader is current,
-// installed or upgraded, else 0 — never anything else.
-LONG RunCheckRequest(BSTR bstrLoaderInfo, const InstallSystem& system = InstallSystem::Platform());
+// installed or upgraded, else 0 — never anything else. The description and the loader are
+// fetched only from where `urls` allows.
+LONG RunCheckRequest(BSTR bstrLoaderInfo, const InstallSystem& system = InstallSystem::Platform(),
+                     const CUrlPolicy& urls = CUrlPolicy());

@@ -73,6 +73,7 @@ int CInstallDlg::CompareInstalled(CDescriptionFile& file)
 {
     for (const CDescriptionEntry* pEntry = file.GetFirst(); pEntry; pEntry = file.GetNext()) {
         if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "downurl") m_strDownURL = pEntry->m_strValue;
+        if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "sha256") m_strLoaderSha256 = pEntry->m_strValue;
         if (!StartsWithHkey(pEntry->m_strRoot)) continue;
 
         const HKEY hRoot = RootKeyFromName(pEntry->m_strRoot);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "description/DescriptionFile.h"
+#include "download/UrlPolicy.h"
 #include "framework/CString.h"
 #include "framework/Dialog.h"
 #include "framework/FileFind.h"
@@ -65,6 +66,7 @@ public:
 
     CString m_strInfoURL;   // the update description's address
     CString m_strDownURL;   // the loader's address: "downurl" in the section "Program"
+    CString m_strLoaderSha256;  // the loader's SHA-256 in hex: "sha256" in "Program"; may be absent
     int m_nNewVersion;      // the version the description offers; -1 when it names none
     int m_nOldVersion;      // the version the registry records; -1 when it cannot be read
     CString m_strPath;      // the install root, later the loader's install directory
@@ -72,6 +74,7 @@ public:
     CRegValue m_reg;
 
     InstallSystem m_system = InstallSystem::Platform();
+    CUrlPolicy m_urls;  // where the description and the loader may come from
 
 protected:
     BOOL OnInitDialog() override;

@@ -5,6 +5,7 @@
 #include "download/DownloadDlg.h"
 #include "download/UrlFileDownload.h"
 #include "framework/AppMessageBox.h"
+#include "framework/Trace.h"
 #include "install/DriveSpace.h"
 #include "install/InstallDlg.h"
 #include "resources/resource.h"
@@ -17,6 +18,13 @@ constexpr ULONGLONG kRequiredMiB = 50;
 // The description download may leave its file a moment late: three looks, a second apart.
 constexpr int kDescriptionTests = 3;
 constexpr DWORD kDescriptionWaitMs = 1000;
+// A description is a page of text; anything larger is not one.
+constexpr ULONGLONG kMaxDescriptionBytes = 1024 * 1024;
+#ifdef QX_REQUIRE_LOADER_SHA256
+constexpr bool kRequireLoaderSha256 = true;
+#else
+constexpr bool kRequireLoaderSha256 = false;
+#endif
 
 }  // namespace
 
@@ -58,7 +66,10 @@ bool CInstallDlg::FetchDescription(CDescriptionFile& file)
     // A description left by an earlier Check must never pass for this one; a failed download
     // leaves no file, so it is then missing like any other.
     ::DeleteFileA(strLocal);
-    DownloadUrlToFile(m_strInfoURL, strLocal);
+    DownloadRules rules;
+    rules.urls = m_urls;
+    rules.cbMaxBytes = kMaxDescriptionBytes;
+    DownloadUrlToFile(m_strInfoURL, strLocal, rules);
 
     bool bFound = PathExists(strLocal);
     for (int nTest = 1; !bFound; ++nTest) {
@@ -135,7 +146,23 @@ int CInstallDlg::RunUpgrade()
 
 int CInstallDlg::DownloadLoader()
 {
+    // The loader is the program the document type starts: when the description names its
+    // digest, no other bytes may take its place.
+    DownloadRules rules;
+    rules.urls = m_urls;
+    if (!m_strLoaderSha256.IsEmpty()) {
+        if (!CSha256::ParseHex(m_strLoaderSha256, rules.expectedSha256)) {
+            Trace("loader: the description's sha256 is not 64 hexadecimal digits");
+            return 0;
+        }
+        rules.bCheckSha256 = true;
+    } else if (kRequireLoaderSha256) {
+        Trace("loader: the description names no sha256, and this build requires one");
+        return 0;
+    }
+
     CDownloadDlg dlg(nullptr);
+    dlg.m_job.SetRules(rules);
     dlg.m_strFilePath = m_strPath + "\\qxLoader.exe";
     dlg.m_strURL = m_strDownURL;
     dlg.m_strMessage = "Tessaron AutoInstall Program is performing ...";

@@ -47,7 +47,7 @@ const WorldFilePair& WorldFilePairD()
 
 WorldLaunchOptions DefaultWorldLaunchOptions()
 {
-    return WorldLaunchOptions{HasFreeSpace, kDefaultDownloadIdleLimitMs};
+    return WorldLaunchOptions{HasFreeSpace, kDefaultDownloadIdleLimitMs, kDefaultDownloadDeadlineMs, CUrlPolicy()};
 }
 
 WorldLaunchOutcome LaunchWorld(BSTR bstrURL, const WorldLaunchOptions& options)
@@ -66,7 +66,11 @@ WorldLaunchOutcome LaunchWorldFromUrl(const char* pszUrl, const WorldLaunchOptio
 
     // A world file left by an earlier launch must never pass for this one.
     ::DeleteFileA(pair.pszWorldFile);
-    const DownloadResult download = DownloadUrlToFile(pszUrl, pair.pszWorldFile, options.dwIdleLimitMs);
+    DownloadRules rules;
+    rules.urls = options.urls;
+    rules.cbMaxBytes = kMaxWorldFileBytes;
+    const DownloadResult download =
+        DownloadUrlToFile(pszUrl, pair.pszWorldFile, rules, options.dwIdleLimitMs, options.dwDeadlineMs);
     outcome.bDownloaded = download.Succeeded() &&
                           ::GetFileAttributesA(pair.pszWorldFile) != INVALID_FILE_ATTRIBUTES;
     if (!outcome.bDownloaded) return outcome;  // the start world stays as the user had it

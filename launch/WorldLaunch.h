@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <wtypes.h>
 
+#include "download/UrlPolicy.h"
 #include "framework/CString.h"
 
 // The two places of the world file and the browser's settings file; C: when its drive has room.
@@ -18,7 +19,12 @@ struct WorldLaunchOptions {
     // Whether drive C: qualifies; the system's drive space probe unless a test replaces it.
     int (*hasFreeSpace)(char chDrive, ULONGLONG nRequiredMiB);
     DWORD dwIdleLimitMs;  // a transfer silent for longer than this is abandoned
+    DWORD dwDeadlineMs;   // and one that lasts longer than this in all
+    CUrlPolicy urls;      // where the world file may come from
 };
+
+// A world file is a few lines of settings; anything larger is not one.
+constexpr ULONGLONG kMaxWorldFileBytes = 1024 * 1024;
 
 const WorldFilePair& WorldFilePairC();
 const WorldFilePair& WorldFilePairD();

@@ -2,18 +2,14 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include "framework/ComGuard.h"
 #include "module/ModuleState.h"
 #include "module/Registration.h"
 
-STDAPI DllCanUnloadNow()
-{
-    return Module().GetLockCount() == 0 ? S_OK : S_FALSE;
-}
+namespace {
 
-STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
+HRESULT GetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
     CModuleState& module = Module();
     for (ClassRow* pRow = module.GetClassTable(); pRow && pRow->pclsid; ++pRow) {
         if (*pRow->pclsid != rclsid) continue;
@@ -31,7 +27,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-STDAPI DllRegisterServer()
+HRESULT RegisterServer()
 {
     for (ClassRow* pRow = Module().GetClassTable(); pRow && pRow->pclsid; ++pRow) {
         const HRESULT hr = pRow->updateRegistry(TRUE);
@@ -40,9 +36,30 @@ STDAPI DllRegisterServer()
     return RegisterTypeLibrary();
 }
 
+}  // namespace
+
+STDAPI DllCanUnloadNow()
+{
+    return Module().GetLockCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    return GuardComCall("DllGetClassObject", [&] { return GetClassObject(rclsid, riid, ppv); });
+}
+
+STDAPI DllRegisterServer()
+{
+    return GuardComCall("DllRegisterServer", [] { return RegisterServer(); });
+}
+
 STDAPI DllUnregisterServer()
 {
-    for (ClassRow* pRow = Module().GetClassTable(); pRow && pRow->pclsid; ++pRow) pRow->updateRegistry(FALSE);
-    UnregisterTypeLibrary();
-    return S_OK;
+    return GuardComCall("DllUnregisterServer", [] {
+        for (ClassRow* pRow = Module().GetClassTable(); pRow && pRow->pclsid; ++pRow) pRow->updateRegistry(FALSE);
+        UnregisterTypeLibrary();
+        return S_OK;
+    });
 }

@@ -17,7 +17,7 @@ bash "$root/tests/support/testenv.sh" start "$state" "$root" "$arch" >/dev/null
 . "$state/env.sh"
 server="http://127.0.0.1:$(cat "$state/server.port")"
 head -c $((mib * 1024 * 1024)) /dev/urandom >"$state/www/qxLoader.exe"
-sed -e "s|@SERVER@|$server|" -e "s|@VERSION@|5|" \
+sed -e "s|@SERVER@|$server|" -e "s|@VERSION@|5|" -e "s|@SHA256@|$(sha256sum "$state/www/qxLoader.exe" | cut -d' ' -f1)|" \
   "$root/samples/www/description.ini.in" >"$state/www/qxloader.ini"
 wine cmd /c exit </dev/null >/dev/null 2>&1
 wine "$build/bench/qxbench_check.exe" "$server/qxloader.ini" "$server/qxLoader.exe" \

@@ -16,8 +16,9 @@ bash "$root/scripts/install-deps.sh"
 arch=$(bash "$root/scripts/pick-arch.sh")
 build=${QX_BUILD_ROOT:-$root/build}/$arch
 state=$build/demostate
-QX_BUILD_ROOT=$(dirname "$build") bash "$root/scripts/build.sh" "$arch" >/dev/null
-echo "built: $build/qxChecker.DLL ($arch)"
+# Built locked to the sample server, as a publisher locks the control to its own site.
+QX_ALLOWED_SITES=http://127.0.0.1 QX_BUILD_ROOT=$(dirname "$build") bash "$root/scripts/build.sh" "$arch" >/dev/null
+echo "built: $build/qxChecker.DLL ($arch), allowed sites: http://127.0.0.1"
 
 trap 'bash "$root/tests/support/testenv.sh" stop "$state" "$root" >/dev/null 2>&1 || true' EXIT
 bash "$root/tests/support/testenv.sh" start "$state" "$root" "$arch"
@@ -29,8 +30,12 @@ mkdir -p "$shots"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 run() { "$@" </dev/null 2>/dev/null | iconv -f CP949 -t UTF-8 | tr -d '\r'; }
 reg_show() { run wine reg query "$1" /s | sed -n 's/^ \{4\}/    /p; s/^HKEY/  HKEY/p'; }
+# The description names the served loader's digest: no other bytes may be installed in its place.
 serve_version() {
-  sed -e "s|@SERVER@|$server|" -e "s|@VERSION@|$1|" "$root/samples/www/description.ini.in" >"$state/www/qxloader.ini"
+  local digest
+  digest=$(sha256sum "$state/www/qxLoader.exe" | cut -d' ' -f1)
+  sed -e "s|@SERVER@|$server|" -e "s|@VERSION@|$1|" -e "s|@SHA256@|$digest|" \
+    "$root/samples/www/description.ini.in" >"$state/www/qxloader.ini"
 }
 # The script host, in the background, with a screenshot of the screen while it runs.
 page() {

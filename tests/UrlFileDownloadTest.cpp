@@ -107,7 +107,7 @@ TEST_F(UrlFileDownload, SilentServerIsAbandonedAfterTheIdleBound)
     ASSERT_TRUE(testenv::WriteFileBytes(m_target, "kept"));
 
     const DownloadResult result =
-        DownloadUrlToFile(testserver::Url(path + "?stall=60&stall_after=10").c_str(), m_target.c_str(), 500);
+        DownloadUrlToFile(testserver::Url(path + "?stall=60&stall_after=10").c_str(), m_target.c_str(), DownloadRules(), 500);
 
     EXPECT_TRUE(result.timedOut);
     EXPECT_FALSE(result.Succeeded());
@@ -121,8 +121,85 @@ TEST_F(UrlFileDownload, SlowButSteadyServerIsNotAbandoned)
     const std::string path = testserver::PutFile("dl/slow.bin", bytes);
     // Every piece comes well within the bound, the whole transfer takes longer than it.
     const DownloadResult result =
-        DownloadUrlToFile(testserver::Url(path + "?trickle=500&delay=150").c_str(), m_target.c_str(), 600);
+        DownloadUrlToFile(testserver::Url(path + "?trickle=500&delay=150").c_str(), m_target.c_str(), DownloadRules(), 600);
     EXPECT_TRUE(result.Succeeded());
     EXPECT_FALSE(result.timedOut);
     EXPECT_TRUE(bytes == testenv::ReadFileBytes(m_target));
+}
+
+// What the rules refuse never replaces the target: addresses that are not web addresses or not on
+// the site list (never requested at all), redirects that leave them, files over the size cap, and
+// bytes that are not the expected ones.
+TEST_F(UrlFileDownload, RulesRefuseAddressesRedirectsSizesAndBytes)
+{
+    const std::string bytes = Pattern(200000);
+    const std::string path = testserver::PutFile("dl/ruled.bin", bytes);
+    const std::string unlisted = testserver::PutFile("dl/unlisted.bin", bytes);
+    const std::string redirected = testserver::PutFile("dl/redirected.bin", bytes + "the other site's file");
+    const std::string port = testserver::BaseUrl().substr(testserver::BaseUrl().rfind(':'));
+    DownloadRules loopback;
+    CUrlPolicy::Site site;
+    ASSERT_TRUE(CUrlPolicy::ParseSite("http://127.0.0.1", site));
+    loopback.urls.AddSite(site);
+    loopback.urls.RestrictToSites();
+    DownloadRules capped;
+    capped.cbMaxBytes = bytes.size() - 1;
+    DownloadRules digest;
+    digest.bCheckSha256 = true;
+    digest.expectedSha256.fill(0xAB);
+
+    struct Case {
+        const char* name;
+        std::string url;
+        const DownloadRules& rules;
+        bool requested;
+    };
+    const Case cases[] = {
+        {"a local file", "file:///" + m_target, DownloadRules(), false},
+        {"a share", "\\\\127.0.0.1\\share\\ruled.bin", DownloadRules(), false},
+        {"a script", "javascript:void(0)", DownloadRules(), false},
+        {"a site not on the list", "http://localhost" + port + unlisted, loopback, false},
+        {"a redirect to a site not on the list",
+         testserver::Url(path + "?redirect=" + "http://localhost" + port + redirected), loopback, true},
+        {"a redirect to a local file", testserver::Url(path + "?redirect=file:///C:/windows/win.ini"), DownloadRules(), true},
+        {"an announced length over the cap", testserver::Url(path), capped, true},
+        {"a chunked body over the cap", testserver::Url(path + "?chunked=1"), capped, true},
+        {"bytes with another digest", testserver::Url(path), digest, true},
+    };
+    const std::string old = "the previous file";
+    for (const Case& c : cases) {
+        ASSERT_TRUE(testenv::WriteFileBytes(m_target, old));
+        const DownloadResult result = DownloadUrlToFile(c.url.c_str(), m_target.c_str(), c.rules);
+        EXPECT_FALSE(result.Succeeded()) << c.name;
+        EXPECT_EQ(old, testenv::ReadFileBytes(m_target)) << c.name;
+        EXPECT_TRUE(FolderHoldsOnlyTheTarget()) << c.name;
+        if (!c.requested) {
+            EXPECT_TRUE(result.refused) << c.name;
+        }
+    }
+    EXPECT_FALSE(testserver::WaitForLogEntry(unlisted, 0)) << "a refused address was requested";
+    // A redirect is judged when urlmon reports it; Wine's wininet has sent the redirected request
+    // by then, so only what arrives from it is refused, not the request itself.
+
+    // The same rules let the right file through.
+    for (DownloadRules* rules : {&loopback, &capped, &digest}) {
+        capped.cbMaxBytes = bytes.size();
+        CSha256 hash;
+        ASSERT_TRUE(hash.Update(bytes.data(), bytes.size()));
+        ASSERT_TRUE(hash.Finish(digest.expectedSha256));
+        EXPECT_TRUE(DownloadUrlToFile(testserver::Url(path + "?chunked=1").c_str(), m_target.c_str(), *rules).Succeeded());
+        EXPECT_TRUE(bytes == testenv::ReadFileBytes(m_target));
+    }
+}
+
+TEST_F(UrlFileDownload, SteadyTrickleEndsAtTheDeadline)
+{
+    const std::string path = testserver::PutFile("dl/endless.bin", Pattern(100000));
+    ASSERT_TRUE(testenv::WriteFileBytes(m_target, "kept"));
+    // Each piece well within the idle bound; the whole would take minutes.
+    const DownloadResult result = DownloadUrlToFile(testserver::Url(path + "?trickle=100&delay=100").c_str(),
+                                                    m_target.c_str(), DownloadRules(), 5000, 1500);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_FALSE(result.Succeeded());
+    EXPECT_EQ("kept", testenv::ReadFileBytes(m_target));
 }

@@ -1,0 +1,295 @@
+// The control as a page we do not trust would script it, through the DLL's own exports: the site
+// lock that a browser's untrusted-caller safety turns on (with a test container that names the
+// page), oversize arguments, and a page that lets go of the control while a call runs.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objsafe.h>
+#include <ocidl.h>
+#include <oleauto.h>
+#include <urlmon.h>
+#include <wrl/client.h>
+
+#include <list>
+#include <memory>
+#include <string>
+
+#include "TestEnv.h"
+#include "TestServer.h"
+#include "framework/Handles.h"
+#include "qxAllowedSites.h"
+#include "qxChecker.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+const IID kIID_IObjectSafety = {0xCB5BDC81, 0x93C1, 0x11CF, {0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64}};
+const char kRoot[] = "C:\\Program Files\\Activeworlds";
+const char kRecordKey[] = "SOFTWARE\\Tessaron\\qxCheckerTest\\SiteLock";
+const char kSitesKey[] = "SOFTWARE\\Tessaron\\qxChecker";
+
+using CanUnloadFn = HRESULT(WINAPI*)();
+using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+
+// The page as a browser's client site tells it: its moniker is the page's address.
+class PageSite final : public IOleClientSite {
+public:
+    explicit PageSite(std::wstring url) : m_url(std::move(url)) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
+            *ppv = static_cast<IOleClientSite*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
+    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }  // lives on the test's stack
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD dwWhichMoniker, IMoniker** ppmk) override
+    {
+        *ppmk = nullptr;
+        if (dwWhichMoniker != OLEWHICHMK_CONTAINER || m_url.empty()) return E_FAIL;
+        return ::CreateURLMonikerEx(nullptr, m_url.c_str(), ppmk, URL_MK_UNIFORM);
+    }
+    STDMETHODIMP GetContainer(IOleContainer** ppContainer) override
+    {
+        *ppContainer = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+private:
+    std::wstring m_url;
+    ULONG m_cRef = 1;
+};
+
+std::wstring Wide(const std::string& text)
+{
+    return std::wstring(text.begin(), text.end());
+}
+
+class HostileCaller : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
+        m_dll.Reset(::LoadLibraryA(testenv::WindowsPath(QX_DLL_PATH).c_str()));
+        ASSERT_TRUE(m_dll);
+        m_canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(::GetProcAddress(m_dll.Get(), "DllCanUnloadNow")));
+        auto getClassObject =
+            reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(::GetProcAddress(m_dll.Get(), "DllGetClassObject")));
+        ASSERT_TRUE(m_canUnload && getClassObject);
+        ASSERT_EQ(S_OK, getClassObject(CLSID_Checker, IID_IClassFactory, reinterpret_cast<void**>(m_factory.GetAddressOf())));
+        ASSERT_EQ(S_OK, m_factory->CreateInstance(nullptr, IID_IChecker, reinterpret_cast<void**>(m_checker.GetAddressOf())));
+
+        // The loader is installed and current, so a Check that acts answers 1 without a window.
+        testenv::RemoveTree(kRoot);
+        ASSERT_TRUE(testenv::MakeDirs(std::string(kRoot) + "\\ActiveWorld"));
+        ASSERT_TRUE(testenv::WriteFileBytes(std::string(kRoot) + "\\qxLoader.exe", "MZ installed loader"));
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kRecordKey);
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, kRecordKey, "Path", REG_SZ, kRoot, sizeof kRoot));
+        const DWORD version = 5;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, kRecordKey, "Version", REG_DWORD, &version, 4));
+        // Paths of this test's own: the server's log spans the whole run.
+        const std::string folder = std::string("lock/") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_description = testserver::PutFile(folder + "/qxloader.ini", "[Program]\r\n\"downurl\"=\"" +
+                                                                     testserver::Url("/lock/qxLoader.exe") +
+                                                                     "\"\r\n[HKEY_CURRENT_USER\\" + kRecordKey +
+                                                                     "]\r\n\"Path\"=\"x\"\r\n\"Version\"=5\r\n[Other]\r\n");
+        m_world = testserver::PutFile(folder + "/world.qxl", "[Program]\r\nworld=Locked\r\n");
+        SetAllowedSites("http://127.0.0.1\0", 18);
+    }
+    void TearDown() override
+    {
+        m_checker.Reset();
+        m_factory.Reset();
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSitesKey);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kRecordKey);
+        ::OleUninitialize();
+    }
+
+    static void SetAllowedSites(const char* multiSz, DWORD size)
+    {
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSitesKey, "AllowedSites", REG_MULTI_SZ, multiSz, size));
+    }
+
+    // Sites the control in a page at `pageUrl` (empty: a container that names no page) and, when
+    // asked, turns on the safety a browser asks for. The site lives as long as the fixture.
+    void Place(const std::wstring& pageUrl, bool untrustedCaller)
+    {
+        m_sites.emplace_back(pageUrl);
+        ComPtr<IOleObject> object;
+        ASSERT_EQ(S_OK, m_checker.As(&object));
+        ASSERT_EQ(S_OK, object->SetClientSite(&m_sites.back()));
+        if (!untrustedCaller) return;
+        ComPtr<IObjectSafety> safety;
+        ASSERT_EQ(S_OK, m_checker->QueryInterface(kIID_IObjectSafety, reinterpret_cast<void**>(safety.GetAddressOf())));
+        const DWORD options = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+        ASSERT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, options, options));
+    }
+
+    LONG Check(const std::string& url)
+    {
+        BSTR bstr = ::SysAllocString(Wide(url).c_str());
+        LONG bOk = -1;
+        EXPECT_EQ(S_OK, m_checker->Check(bstr, &bOk));
+        ::SysFreeString(bstr);
+        return bOk;
+    }
+
+    void Launch(const std::string& url)
+    {
+        BSTR bstr = ::SysAllocString(Wide(url).c_str());
+        EXPECT_EQ(S_OK, m_checker->Launch(bstr));
+        ::SysFreeString(bstr);
+    }
+
+    std::string LocalhostUrl(const std::string& path) const
+    {
+        const std::string base = testserver::BaseUrl();
+        return "http://localhost" + base.substr(base.rfind(':')) + path;
+    }
+
+    std::list<PageSite> m_sites;  // outlives the control, which holds the latest
+    UniqueLibrary m_dll;
+    CanUnloadFn m_canUnload = nullptr;
+    ComPtr<IClassFactory> m_factory;
+    ComPtr<IChecker> m_checker;
+    std::string m_description;
+    std::string m_world;
+};
+
+}  // namespace
+
+TEST_F(HostileCaller, UntrustedPagesOffTheListGetNothingDone)
+{
+    const std::string settings = std::string(kRoot) + "\\ActiveWorld\\Aworld.ini";
+    ASSERT_TRUE(testenv::WriteFileBytes(settings, "[start]\r\nworld=Mine\r\n"));
+    struct Case {
+        const char* name;
+        const wchar_t* page;  // null: a container that names no page
+    } const cases[] = {
+        {"a page of another site", L"http://evil.example/page.html"},
+        {"a look-alike host", L"http://127.0.0.1.evil.example/page.html"},
+        {"a local page", L"file:///C:/page.html"},
+        {"a container that names no page", L""},
+    };
+    for (const Case& c : cases) {
+        Place(c.page, true);
+        EXPECT_EQ(0, Check(testserver::Url(m_description))) << c.name;
+        Launch(testserver::Url(m_world));
+    }
+    EXPECT_FALSE(testserver::WaitForLogEntry(m_description, 0)) << "a refused page made the control fetch";
+    EXPECT_FALSE(testserver::WaitForLogEntry(m_world, 0)) << "a refused page made the control fetch";
+    EXPECT_EQ("[start]\r\nworld=Mine\r\n", testenv::ReadFileBytes(settings));
+    EXPECT_FALSE(testenv::FileExists(std::string(kRoot) + "\\temp.ini"));
+}
+
+TEST_F(HostileCaller, ListedPagesActAndFetchOnlyFromListedSites)
+{
+    Place(Wide(testserver::Url("/lock/page.html")), true);
+    EXPECT_EQ(1, Check(testserver::Url(m_description)));
+    EXPECT_TRUE(testserver::WaitForLogEntry(m_description, 0));
+
+    // The same page may not make the control fetch a world from a site off the list.
+    const std::string elsewhere = testserver::PutFile("lock/elsewhere.qxl", "[Program]\r\nworld=Elsewhere\r\n");
+    Launch(LocalhostUrl(elsewhere));
+    EXPECT_FALSE(testserver::WaitForLogEntry(elsewhere, 0));
+    EXPECT_FALSE(testenv::FileExists(std::string(kRoot) + "\\temp.qxl"));
+
+    // An administrator's list on the machine locks a build that lists nothing, and its entries
+    // count like built-in ones: "*." names the domain and the hosts below it.
+    SetAllowedSites("http://*.example\0http://127.0.0.1\0", 34);
+    EXPECT_EQ(1, Check(testserver::Url(m_description)));
+}
+
+TEST_F(HostileCaller, TrustedHostsAndUnlockedListsAreNotLocked)
+{
+    // A script host does not turn on untrusted-caller safety: it is trusted with any web address.
+    Place(L"", false);
+    EXPECT_EQ(1, Check(LocalhostUrl(m_description)));
+    EXPECT_TRUE(testserver::WaitForLogEntry(m_description, 0));
+
+    // With no list at all (the administrators' removed, the build listing none), nothing is locked.
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSitesKey);
+    Place(L"http://evil.example/page.html", true);
+    static const char* const kBuiltIn[] = {QX_ALLOWED_SITES_LIST nullptr};
+    const LONG expected = kBuiltIn[0] ? 0 : 1;  // a build that lists sites keeps its lock
+    EXPECT_EQ(expected, Check(testserver::Url(m_description)));
+}
+
+TEST_F(HostileCaller, LaunchTakesOnlyWorldSizedFilesFromTheWeb)
+{
+    const std::string settings = std::string(kRoot) + "\\ActiveWorld\\Aworld.ini";
+    ASSERT_TRUE(testenv::WriteFileBytes(settings, "[start]\r\nworld=Mine\r\n"));
+    // A world file of our own on disk and on a share: neither may become the start world.
+    const std::string local = std::string(kRoot) + "\\local.qxl";
+    ASSERT_TRUE(testenv::WriteFileBytes(local, "[Program]\r\nworld=Local\r\n"));
+    // A world file is a few lines: one past the megabyte is refused, even as a good world file.
+    const std::string oversize = testserver::Url(testserver::PutFile(
+        "lock/oversize.qxl", "[Program]\r\nworld=Big\r\n;" + std::string(1024 * 1024, 'x') + "\r\n"));
+    Place(L"", false);
+    for (const std::string& url : {"file:///" + local, local, std::string("\\\\127.0.0.1\\share\\world.qxl"),
+                                   std::string("javascript:void(0)"), oversize}) {
+        Launch(url);
+        EXPECT_EQ("[start]\r\nworld=Mine\r\n", testenv::ReadFileBytes(settings)) << url;
+        EXPECT_FALSE(testenv::FileExists(std::string(kRoot) + "\\temp.qxl")) << url;
+    }
+}
+
+TEST_F(HostileCaller, OversizeArgumentsAreRefusedBeforeAnyWork)
+{
+    // Far longer than any address: refused whole, never converted or fetched.
+    std::wstring huge = Wide(testserver::Url(m_description)) + L"?";
+    huge.append(64 * 1024 * 1024, L'a');
+    BSTR bstr = ::SysAllocStringLen(huge.data(), static_cast<UINT>(huge.size()));
+    ASSERT_NE(nullptr, bstr);
+    LONG bOk = -1;
+    EXPECT_EQ(S_OK, m_checker->Check(bstr, &bOk));
+    EXPECT_EQ(0, bOk);
+    EXPECT_EQ(S_OK, m_checker->Launch(bstr));
+    ::SysFreeString(bstr);
+    EXPECT_FALSE(testserver::WaitForLogEntry(m_description, 0));
+}
+
+// A page that goes away while Check runs its modal loops (here: the description download) lets go
+// of the control; the object and the DLL must outlive the call.
+TEST_F(HostileCaller, PageLettingGoDuringACallDoesNotUnloadTheControl)
+{
+    struct Page {
+        ComPtr<IChecker>* checker;
+        ComPtr<IClassFactory>* factory;
+        CanUnloadFn canUnload;
+        HRESULT canUnloadDuringCall = E_FAIL;
+    } page{std::addressof(m_checker), std::addressof(m_factory), m_canUnload};  // ComPtr's & would release
+    HWND window = ::CreateWindowExA(0, "STATIC", "page", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    UniqueWindow owner(window);
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&page));
+    ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+        if (msg != WM_APP) return ::DefWindowProcA(h, msg, w, l);
+        Page* p = reinterpret_cast<Page*>(::GetWindowLongPtrA(h, GWLP_USERDATA));
+        p->factory->Reset();
+        p->checker->Reset();  // the page's last reference, in the middle of the call
+        p->canUnloadDuringCall = p->canUnload();
+        return 0;
+    }));
+    ::PostMessageA(window, WM_APP, 0, 0);
+
+    IChecker* running = m_checker.Get();
+    // Slow enough that the call takes messages before the description is there.
+    BSTR bstr = ::SysAllocString(Wide(testserver::Url(m_description + "?trickle=64&delay=100")).c_str());
+    LONG bOk = -1;
+    EXPECT_EQ(S_OK, running->Check(bstr, &bOk));
+    EXPECT_EQ(1, bOk);
+    ::SysFreeString(bstr);
+    EXPECT_FALSE(m_checker) << "the page's message was not taken during the call";
+    EXPECT_EQ(S_FALSE, page.canUnloadDuringCall) << "the DLL could be unloaded under a running call";
+    EXPECT_EQ(S_OK, m_canUnload()) << "the call kept the DLL after it ended";
+}
