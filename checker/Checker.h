@@ -43,7 +43,8 @@ public:
     STDMETHODIMP GetClassInfo(ITypeInfo** ppTI) override;
     STDMETHODIMP GetGUID(DWORD dwGuidKind, GUID* pGUID) override;
 
-    // IObjectSafety: one set of options for the whole object, stored and never read here.
+    // IObjectSafety: one set of options for the whole object. Untrusted-caller safety turns on the
+    // site lock for Check and Launch.
     STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* pdwSupportedOptions,
                                            DWORD* pdwEnabledOptions) override;
     STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD dwOptionSetMask, DWORD dwEnabledOptions) override;
