@@ -3,6 +3,8 @@
 #include <climits>
 #include <cstring>
 
+#include "install/RegistryScope.h"
+
 namespace {
 
 // The install directory is kept where MAX_PATH bytes, its zero included, is the room: a recorded
@@ -12,11 +14,6 @@ const size_t kMaxInstallDirLength = MAX_PATH - 1;
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool StartsWithHkey(const CString& str)
-{
-    return std::strncmp(str, "HKEY", 4) == 0;
 }
 
 bool Exists(CFileFind& finder, const CString& path)
@@ -74,7 +71,9 @@ int CInstallDlg::CompareInstalled(CDescriptionFile& file)
     for (const CDescriptionEntry* pEntry = file.GetFirst(); pEntry; pEntry = file.GetNext()) {
         if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "downurl") m_strDownURL = pEntry->m_strValue;
         if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "sha256") m_strLoaderSha256 = pEntry->m_strValue;
-        if (!StartsWithHkey(pEntry->m_strRoot)) continue;
+        // A key outside our own is neither read nor allowed to decide anything: no full
+        // installation for a value missing there, no version or install directory taken from it.
+        if (!IsKeyInRegistryScope(pEntry->m_strRoot, pEntry->m_strKey)) continue;
 
         const HKEY hRoot = RootKeyFromName(pEntry->m_strRoot);
         if (pEntry->m_nType == REG_SZ && !m_reg.ReadString(hRoot, pEntry->m_strKey, pEntry->m_strName))

@@ -44,15 +44,16 @@ public:
     // Asks the user for the install directory; 1 with the folder in m_strPath, 0 (m_strPath
     // unchanged) when the user gave none.
     int ChooseInstallDir();
-    // Writes every entry of the description's "HKEY" sections; 0 at the first write that fails,
-    // with the entries before it left written.
+    // Writes every entry of the description whose key is in the registry scope (RegistryScope.h),
+    // passing over every other; 0 at the first write that fails, with the entries before it left
+    // written.
     int WriteRegistryEntries(CDescriptionFile& file);
     // The document type's open command: the loader in the install directory, given the file.
     CString LoaderCommandLine() const;
 
     // Walks the description against the registry and the disk, picking up the loader's address
     // (m_strDownURL), the offered and recorded versions and the recorded install directory
-    // (m_strPath) on the way. INSTALL_CURRENT, INSTALL_FULL or INSTALL_UPGRADE.
+    // (m_strPath) on the way; entries whose key is not in the registry scope are passed over. INSTALL_CURRENT, INSTALL_FULL or INSTALL_UPGRADE.
     int CompareInstalled(CDescriptionFile& file);
 
     // The root key that a description's section names ("HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",

@@ -1,9 +1,10 @@
-// The full installation's registry step: every entry of the description's "HKEY" sections is
-// written, with the values only the installer knows filled in — the install directory, the
+// The full installation's registry step: every entry of the description under the loader's own
+// keys is written, with the values only the installer knows filled in — the install directory, the
 // loader's command line and the document type's flag word.
 #include <cstring>
 
 #include "install/InstallDlg.h"
+#include "install/RegistryScope.h"
 
 namespace {
 
@@ -32,7 +33,9 @@ CString CInstallDlg::LoaderCommandLine() const
 int CInstallDlg::WriteRegistryEntries(CDescriptionFile& file)
 {
     for (const CDescriptionEntry* pEntry = file.GetFirst(); pEntry; pEntry = file.GetNext()) {
-        if (pEntry->m_strRoot.Str().compare(0, 4, "HKEY") != 0) continue;
+        // Plain sections, and keys that are not the loader's own, are passed over; the entries
+        // after them are still written.
+        if (!IsKeyInRegistryScope(pEntry->m_strRoot, pEntry->m_strKey)) continue;
         HKEY hRoot = RootKeyFromName(pEntry->m_strRoot);
 
         int nWritten;

@@ -5,19 +5,11 @@
 #include "download/UrlFileDownload.h"
 #include "framework/BstrText.h"
 #include "install/DriveSpace.h"
+#include "launch/WorldName.h"
 
 namespace {
 
 constexpr ULONGLONG kRequiredMiB = 50;
-// The browser's settings hold the world name in a fixed-size field: at most 255 characters.
-constexpr DWORD kWorldNameSize = 256;
-
-CString ReadWorldName(const char* pszWorldFile)
-{
-    char szWorld[kWorldNameSize] = {};
-    ::GetPrivateProfileStringA("Program", "world", "default", szWorld, kWorldNameSize, pszWorldFile);
-    return CString(szWorld);
-}
 
 bool OpenThroughShell(const char* pszWorldFile)
 {
@@ -75,7 +67,13 @@ WorldLaunchOutcome LaunchWorldFromUrl(const char* pszUrl, const WorldLaunchOptio
                           ::GetFileAttributesA(pair.pszWorldFile) != INVALID_FILE_ATTRIBUTES;
     if (!outcome.bDownloaded) return outcome;  // the start world stays as the user had it
 
-    outcome.strWorldName = ReadWorldName(pair.pszWorldFile);
+    if (!ReadWorldName(pair.pszWorldFile, outcome.strWorldName)) {
+        // A refused name counts as no world file at all: the start world stays, nothing is opened,
+        // and the file is not left for anything else to open.
+        outcome.bNameRefused = true;
+        ::DeleteFileA(pair.pszWorldFile);
+        return outcome;
+    }
     ::WritePrivateProfileStringA("start", "world", outcome.strWorldName, pair.pszSettingsFile);
     outcome.bOpened = OpenThroughShell(pair.pszWorldFile);
     return outcome;

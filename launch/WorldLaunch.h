@@ -34,9 +34,10 @@ WorldLaunchOptions DefaultWorldLaunchOptions();
 struct WorldLaunchOutcome {
     CString strWorldFile;
     CString strSettingsFile;
-    bool bDownloaded = false;  // a whole world file arrived; only then is anything written or opened
+    bool bDownloaded = false;   // a whole world file arrived; only then is anything written or opened
+    bool bNameRefused = false;  // the world file's name held a control byte: nothing written or opened
     CString strWorldName;
-    bool bOpened = false;      // the shell accepted the world file
+    bool bOpened = false;       // the shell accepted the world file
 };
 
 // The control's Launch: the URL as the page passed it. Always completes; failures show nothing.

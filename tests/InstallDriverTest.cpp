@@ -22,7 +22,7 @@ namespace {
 
 const char kRootC[] = "C:\\Program Files\\Activeworlds";
 const char kRootD[] = "D:\\Program Files\\Activeworlds";
-const char kScratch[] = "Software\\qxCheckerTest\\Install";
+const char kScratch[] = "Software\\Tessaron\\qxCheckerTest\\Install";
 const char kVersionKey[] = "SOFTWARE\\Tessaron";
 
 struct Box {
@@ -267,7 +267,9 @@ TEST_F(InstallDriver, FullInstallationFailures)
         std::vector<Box> boxes;
         bool registryWritten;
     };
-    const std::string failingWrite = Description(5) + "[HKEY_USERS\\qxCheckerTest]\r\n\"x\"=\"y\"\r\n";
+    // A key of the loader's own whose name is longer than the registry takes.
+    const std::string failingWrite =
+        Description(5) + "[HKEY_CURRENT_USER\\Software\\Tessaron\\" + std::string(300, 'k') + "]\r\n\"x\"=\"y\"\r\n";
     const Case cases[] = {
         {"directory choice cancelled", {1, 0, 0}, Description(5),
          {{"설치디렉토리 선택", "(folder chooser)"}, {"Error", "전체설치 실패"}}, false},

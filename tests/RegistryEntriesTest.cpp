@@ -16,7 +16,7 @@
 
 namespace {
 
-const char kScratch[] = "Software\\qxCheckerTest\\Entries";
+const char kScratch[] = "Software\\Tessaron\\qxCheckerTest\\Entries";
 
 struct Value {
     DWORD type = REG_NONE;
@@ -139,21 +139,115 @@ TEST_F(RegistryEntries, DocumentTypeFlagWordGoesOnlyUnderItsOwnKeyPath)
     ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "qxl_auto_file");
 }
 
-TEST_F(RegistryEntries, PlainSectionsAreSkippedAndAnUnknownRootStopsTheWalk)
+TEST_F(RegistryEntries, PlainSectionsAndUnknownRootsAreSkipped)
 {
     CDescriptionFile file;
     ASSERT_TRUE(Load(file,
                      "[Program]\n\"downurl\"=\"x\"\n"
                      "[HKCU_SCRATCH\\a]\n\"first\"=\"1\"\n"
-                     "[hkey_current_user\\Software\\qxCheckerTest\\Entries\\lower]\n\"skipped\"=\"1\"\n"
-                     "[HKEY_USERS\\Software\\qxCheckerTest]\n\"fails\"=\"1\"\n"
+                     "[hkey_current_user\\Software\\Tessaron\\qxCheckerTest\\Entries\\lower]\n\"skipped\"=\"1\"\n"
+                     "[HKEY_USERS\\Software\\Tessaron\\qxCheckerTest]\n\"skipped\"=\"1\"\n"
                      "[HKCU_SCRATCH\\b]\n\"after\"=\"1\"\n"));
     CInstallDlg installer;
     installer.m_strPath = "C:\\qx";
-    EXPECT_EQ(0, installer.WriteRegistryEntries(file));
+    EXPECT_EQ(1, installer.WriteRegistryEntries(file));
     EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, Key("\\a"), "first").present);
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, Key("\\lower"), "skipped").present);
-    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, Key("\\b"), "after").present) << "the walk goes on past a failure";
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, Key("\\b"), "after").present) << "the walk goes on past a skipped root";
+}
+
+namespace {
+
+// A value that a test must leave as it found it: a write that should never have happened is put
+// back, so one failure does not spoil the prefix for the tests after it.
+class ValueGuard {
+public:
+    ValueGuard(HKEY root, const char* key, const char* name)
+        : m_root(root), m_key(key), m_name(name), m_before(ReadValue(root, key, name))
+    {
+    }
+    ~ValueGuard()
+    {
+        if (Unchanged()) return;
+        UniqueRegKey hKey;
+        if (::RegCreateKeyExA(m_root, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, hKey.Put(), nullptr) !=
+            ERROR_SUCCESS)
+            return;
+        if (!m_before.present) {
+            ::RegDeleteValueA(hKey.Get(), m_name.c_str());
+            return;
+        }
+        std::string data = m_before.data;
+        if (m_before.type == REG_SZ) data += '\0';
+        ::RegSetValueExA(hKey.Get(), m_name.c_str(), 0, m_before.type, reinterpret_cast<const BYTE*>(data.data()),
+                         static_cast<DWORD>(data.size()));
+    }
+    ValueGuard(const ValueGuard&) = delete;
+    ValueGuard& operator=(const ValueGuard&) = delete;
+
+    bool Unchanged() const
+    {
+        const Value now = ReadValue(m_root, m_key, m_name.c_str());
+        return now.present == m_before.present && now.type == m_before.type && now.data == m_before.data;
+    }
+
+private:
+    HKEY m_root;
+    std::string m_key;
+    std::string m_name;
+    Value m_before;
+};
+
+}  // namespace
+
+// A hostile description names keys that are not the loader's: none of them is written, and the
+// loader's own entries around each are.
+TEST_F(RegistryEntries, KeysOutsideTheLoadersOwnAreNeverWritten)
+{
+    struct Threat {
+        const char* name;
+        const char* section;  // as the description names it
+        HKEY root;            // where a write would land
+        const char* key;
+        const char* value;
+        const char* line;
+        bool madeUp;  // a key that only a wrong write would create, removed afterwards
+    };
+    const Threat threats[] = {
+        {"a Run key", "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", HKEY_CURRENT_USER,
+         "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "qxEvil", "\"qxEvil\"=\"C:\\\\evil.exe\"", false},
+        {"another type's open command", "HKEY_CLASSES_ROOT\\txtfile\\shell\\open\\command", HKEY_CLASSES_ROOT,
+         "txtfile\\shell\\open\\command", "", "\"\"=\"evil\"", false},
+        {"the security zone settings",
+         "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3",
+         HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3", "1201",
+         "\"1201\"=0", false},
+        {"a way out through ..", "HKEY_CURRENT_USER\\SOFTWARE\\Tessaron\\..\\Evil", HKEY_CURRENT_USER,
+         "SOFTWARE\\Tessaron\\..\\Evil", "v", "\"v\"=\"1\"", true},
+        {"a look-alike document type", "HKEY_CLASSES_ROOT\\qxl_auto_file2\\shell\\open\\command", HKEY_CLASSES_ROOT,
+         "qxl_auto_file2\\shell\\open\\command", "", "\"\"=\"x\"", true},
+        {"a look-alike record", "HKEY_CURRENT_USER\\SOFTWARE\\TessaronX", HKEY_CURRENT_USER, "SOFTWARE\\TessaronX",
+         "Path", "\"Path\"=\"x\"", true},
+        {"a root name in lower case", "hkey_current_user\\Software\\Tessaron\\qxCheckerTest\\Entries\\lower",
+         HKEY_CURRENT_USER, "Software\\Tessaron\\qxCheckerTest\\Entries\\lower", "v", "\"v\"=\"1\"", false},
+    };
+    for (const Threat& t : threats) {
+        SCOPED_TRACE(t.name);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
+        CDescriptionFile file;
+        ASSERT_TRUE(Load(file, std::string("[HKCU_SCRATCH\\before]\n\"v\"=\"1\"\n[") + t.section + "]\n" + t.line +
+                                   "\n[HKCU_SCRATCH\\after]\n\"v\"=\"1\"\n"));
+        CInstallDlg installer;
+        installer.m_strPath = "C:\\qx";
+        {
+            const ValueGuard guard(t.root, t.key, t.value);
+            EXPECT_EQ(1, installer.WriteRegistryEntries(file));
+            EXPECT_TRUE(guard.Unchanged()) << t.key;
+        }
+        if (t.madeUp) ::RegDeleteTreeA(t.root, t.key);
+        EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, Key("\\before"), "v").present);
+        EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, Key("\\after"), "v").present);
+    }
 }
 
 TEST_F(RegistryEntries, LongInstallDirectoryIsWrittenWhole)
@@ -182,8 +276,8 @@ TEST_F(RegistryEntries, RegisteredDocumentTypeStartsTheLoaderThroughTheShell)
 
     CDescriptionFile file;
     ASSERT_TRUE(testenv::WriteFileBytes(m_file,
-                                        "[HKEY_CLASSES_ROOT\\.qxt]\n\"\"=\"qxt_test_file\"\n"
-                                        "[HKEY_CLASSES_ROOT\\qxt_test_file\\shell\\open\\command]\n"
+                                        "[HKEY_CLASSES_ROOT\\.qxl]\n\"\"=\"qxl_auto_file\"\n"
+                                        "[HKEY_CLASSES_ROOT\\qxl_auto_file\\shell\\open\\command]\n"
                                         "[Program]\n"));
     ASSERT_TRUE(file.Load(m_file.c_str()));
     CInstallDlg installer;
@@ -193,7 +287,7 @@ TEST_F(RegistryEntries, RegisteredDocumentTypeStartsTheLoaderThroughTheShell)
     const std::string record = testenv::StatePath("entries-loader-record.txt");
     ::DeleteFileA(record.c_str());
     ::SetEnvironmentVariableA("QX_LOADER_RECORD", record.c_str());
-    const std::string world = folder + "\\a world.qxt";
+    const std::string world = folder + "\\a world.qxl";
     ASSERT_TRUE(testenv::WriteFileBytes(world, "[Program]\r\nworld=x\r\n"));
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);
@@ -208,9 +302,9 @@ TEST_F(RegistryEntries, RegisteredDocumentTypeStartsTheLoaderThroughTheShell)
         if (started.find("\r\n") == std::string::npos) ::Sleep(20);
     }
     EXPECT_NE(std::string::npos, started.find(folder + "\\qxLoader.exe")) << started;
-    EXPECT_NE(std::string::npos, started.find("a world.qxt")) << started;
-    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ".qxt");
-    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "qxt_test_file");
+    EXPECT_NE(std::string::npos, started.find("a world.qxl")) << started;
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ".qxl");
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "qxl_auto_file");
 }
 
 // The install directory question: the chooser opens with its caption, prompt and initial folder;

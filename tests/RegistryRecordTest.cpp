@@ -17,7 +17,7 @@
 
 namespace {
 
-const char kTestRoot[] = "Software\\qxCheckerTest";
+const char kTestRoot[] = "Software\\Tessaron\\qxCheckerTest";
 
 // A registry key and a folder of the running test's own, both empty at the start and removed
 // at the end.
@@ -365,8 +365,6 @@ TEST_F(RegistryRecordCompare, TheWalkStopsAtTheFirstMissingStringValue)
          "[HKEY_CURRENT_USER\\$KEY]\n\"Missing\"=\"v\"\n[Program]\n\"downurl\"=\"late\"\n"},
         {"the default value under a bare header is missing",
          "[HKEY_CURRENT_USER\\$KEY\\bare]\n[Program]\n\"downurl\"=\"late\"\n"},
-        {"a REG_SZ entry under a root name not in the table",
-         "[HKEY_USERS\\$KEY]\n\"Path\"=\"x\"\n[Program]\n\"downurl\"=\"late\"\n"},
         {"a Path entry of number type whose value is missing",
          "[HKEY_CURRENT_USER\\$KEY\\other]\nPath=1\n[Program]\n\"downurl\"=\"late\"\n"},
     };
@@ -377,6 +375,52 @@ TEST_F(RegistryRecordCompare, TheWalkStopsAtTheFirstMissingStringValue)
         EXPECT_TRUE(m_dlg.m_strDownURL.IsEmpty()) << "a downurl after the missing value is not taken";
     }
     EXPECT_TRUE(m_dlg.m_strPath.IsEmpty()) << "an unreadable Path empties the directory";
+}
+
+// Keys that are not the loader's decide nothing, wherever they stand: a value missing there asks
+// for no installation, a Path or Version there is not taken, and the walk goes on past them.
+TEST_F(RegistryRecordCompare, KeysOutsideTheLoadersOwnDecideNothing)
+{
+    Install(4);
+    // Another record, with a loader in place, where a hostile description may point.
+    const std::string outside = "Software\\qxCheckerTestOutside";
+    const std::string elsewhere = m_dir + "\\elsewhere";
+    MakeLoader(elsewhere);
+    for (const std::string& key : {outside, std::string("Software\\Tessaron\\..\\qxCheckerTestOutside")}) {
+        UniqueRegKey hKey;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                   nullptr, hKey.Put(), nullptr));
+        const DWORD version = 9;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(hKey.Get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(elsewhere.c_str()),
+                                                  static_cast<DWORD>(elsewhere.size() + 1)));
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(hKey.Get(), "Version", 0, REG_DWORD,
+                                                  reinterpret_cast<const BYTE*>(&version), 4));
+    }
+    const std::string record = "\"Path\"=\"x\"\n\"Version\"=9\n";
+    struct Case {
+        const char* name;
+        std::string hostile;
+    };
+    const Case cases[] = {
+        {"a missing string value in a Run key",
+         "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\n\"qxMissing\"=\"v\"\n"},
+        {"a root name not in the table", "[HKEY_USERS\\$KEY]\n\"Missing\"=\"v\"\n"},
+        {"a root name in lower case", "[hkey_current_user\\$KEY]\n\"Missing\"=\"v\"\n"},
+        {"another record", "[HKEY_CURRENT_USER\\" + outside + "]\n" + record},
+        {"another record through ..", "[HKEY_CURRENT_USER\\Software\\Tessaron\\..\\qxCheckerTestOutside]\n" + record},
+        {"a look-alike of the record", "[HKEY_CURRENT_USER\\Software\\TessaronX]\n\"Missing\"=\"v\"\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CInstallDlg dlg;
+        EXPECT_EQ(INSTALL_CURRENT, Compare(Usual("4") + c.hostile + "[Program]\n\"downurl\"=\"late\"\n", dlg));
+        EXPECT_EQ(dlg.m_strPath, InstallDir().c_str());
+        EXPECT_EQ(dlg.m_nNewVersion, 4);
+        EXPECT_EQ(dlg.m_nOldVersion, 4);
+        EXPECT_EQ(dlg.m_strDownURL, "late") << "the walk goes on";
+    }
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, outside.c_str());
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Tessaron\\..\\qxCheckerTestOutside");
 }
 
 TEST_F(RegistryRecordCompare, RecordedDirectoryMustFitMaxPath)

@@ -99,6 +99,8 @@ TEST_F(WorldLaunch, FetchesTheWorldSetsTheStartWorldAndOpensItThroughTheShell)
 TEST_F(WorldLaunch, WorldNamesAsTheWorldFileGivesThem)
 {
     const std::string longName(300, 'w');
+    std::string longKorean;  // 150 two-byte characters: a cut at 255 bytes would split the 128th
+    for (int i = 0; i < 150; ++i) longKorean += "\xB0\xA1";
     struct Case {
         const char* name;
         std::string world;
@@ -110,6 +112,12 @@ TEST_F(WorldLaunch, WorldNamesAsTheWorldFileGivesThem)
         {"no key world", "[Program]\r\nname=x\r\n", "default"},
         {"an empty file", "", "default"},
         {"a Korean name passes as its code page bytes", "[Program]\r\nworld=\xB0\xA1\xB3\xAA\r\n", "\xB0\xA1\xB3\xAA"},
+        {"a long Korean name is cut on a whole character", "[Program]\r\nworld=" + longKorean + "\r\n",
+         longKorean.substr(0, 254)},
+        {"lines ending in a line feed alone", "[Program]\nworld=Unix\n", "Unix"},
+        {"names in any case, blanks around them, the value in quotes", "[program]\r\n  WORLD = \"Quoted\" \r\n", "Quoted"},
+        {"a UTF-8 file with its mark gives the name in the code page",
+         "\xEF\xBB\xBF[Program]\r\nworld=\xEA\xB0\x80\xEB\x82\x98\r\n", "\xB0\xA1\xB3\xAA"},
     };
     for (const Case& c : cases) {
         const std::string url = testserver::Url(testserver::PutFile("worlds/case.qxl", c.world));
@@ -117,6 +125,52 @@ TEST_F(WorldLaunch, WorldNamesAsTheWorldFileGivesThem)
         EXPECT_TRUE(outcome.bDownloaded) << c.name;
         EXPECT_EQ(c.expected, outcome.strWorldName.Str()) << c.name;
         EXPECT_EQ(c.expected, ReadProfile(Settings(kCRoot), "start", "world")) << c.name;
+    }
+}
+
+// A line break in the name would carry keys or sections of the world file's choosing into the
+// browser's settings file; no control byte belongs in a name.
+TEST_F(WorldLaunch, WorldNameWithAControlByteChangesNothingAndOpensNothing)
+{
+    struct Case {
+        const char* name;
+        std::string world;
+    };
+    const Case refused[] = {
+        {"a tab", "[Program]\r\nworld=Ev\til\r\n"},
+        {"byte 0x01", "[Program]\r\nworld=Ev\x01il\r\n"},
+        {"byte 0x1F past the 255-byte cut", "[Program]\r\nworld=" + std::string(300, 'w') + "\x1F\r\n"},
+    };
+    const std::string settings = Settings(kCRoot);
+    const std::string settingsBefore = "[start]\r\nworld=Mine\r\n[video]\r\nmode=full\r\n";
+    for (const Case& c : refused) {
+        ASSERT_TRUE(testenv::WriteFileBytes(settings, settingsBefore));
+        const std::string url = testserver::Url(testserver::PutFile("worlds/control.qxl", c.world));
+
+        const WorldLaunchOutcome outcome = LaunchWorldFromUrl(url.c_str(), DefaultWorldLaunchOptions());
+
+        EXPECT_TRUE(outcome.bDownloaded) << c.name;
+        EXPECT_TRUE(outcome.bNameRefused) << c.name;
+        EXPECT_FALSE(outcome.bOpened) << c.name;
+        EXPECT_EQ(settingsBefore, testenv::ReadFileBytes(settings)) << c.name;
+        EXPECT_FALSE(testenv::FileExists(WorldFile(kCRoot))) << c.name << ": the refused file is left behind";
+    }
+    EXPECT_EQ("", testenv::WaitForRecordLine(m_record, 3000)) << "the shell started the loader";
+
+    // The profile reader ends a line at a carriage return, so what follows one never reaches the
+    // name: the settings get the name before it and nothing else of the world file's.
+    const Case lineBreaks[] = {
+        {"a lone carriage return", "[Program]\r\nworld=Evil\r[video]\r\nmode=evil\r\n"},
+        {"carriage returns before the line's end", "[Program]\r\nworld=Evil\r\r\n"},
+        {"a tab at the end, which the reader trims", "[Program]\r\nworld=Evil\t\r\n"},
+    };
+    for (const Case& c : lineBreaks) {
+        ASSERT_TRUE(testenv::WriteFileBytes(settings, settingsBefore));
+        const std::string url = testserver::Url(testserver::PutFile("worlds/control.qxl", c.world));
+        const WorldLaunchOutcome outcome = LaunchWorldFromUrl(url.c_str(), DefaultWorldLaunchOptions());
+        EXPECT_EQ("Evil", outcome.strWorldName) << c.name;
+        EXPECT_EQ("Evil", ReadProfile(settings, "start", "world")) << c.name;
+        EXPECT_EQ("full", ReadProfile(settings, "video", "mode")) << c.name;
     }
 }
 
