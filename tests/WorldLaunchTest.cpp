@@ -168,7 +168,7 @@ TEST_F(WorldLaunch, WorldNameWithAControlByteChangesNothingAndOpensNothing)
         ASSERT_TRUE(testenv::WriteFileBytes(settings, settingsBefore));
         const std::string url = testserver::Url(testserver::PutFile("worlds/control.qxl", c.world));
         const WorldLaunchOutcome outcome = LaunchWorldFromUrl(url.c_str(), DefaultWorldLaunchOptions());
-        EXPECT_EQ("Evil", outcome.strWorldName) << c.name;
+        EXPECT_EQ(std::string("Evil"), outcome.strWorldName.Str()) << c.name;
         EXPECT_EQ("Evil", ReadProfile(settings, "start", "world")) << c.name;
         EXPECT_EQ("full", ReadProfile(settings, "video", "mode")) << c.name;
     }
