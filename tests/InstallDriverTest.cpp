@@ -16,6 +16,7 @@
 #include "TestServer.h"
 #include "UiHelper.h"
 #include "framework/Handles.h"
+#include "download/Sha256.h"
 #include "install/CheckRequest.h"
 
 namespace {
@@ -142,11 +143,14 @@ protected:
         ::OleUninitialize();
     }
 
-    // The usual description: the loader's address, its record under the scratch key and the
-    // offered version.
-    std::string Description(int version, const std::string& loaderPath = "/inst/qxLoader.exe") const
+    // The usual description: the loader's address (a path on the test server, or any address),
+    // its digest when given, its record under the scratch key and the offered version.
+    std::string Description(int version, const std::string& loader = "/inst/qxLoader.exe",
+                            const std::string& sha256 = "") const
     {
-        return "[Program]\r\n\"downurl\"=\"" + testserver::Url(loaderPath) + "\"\r\n" +
+        const std::string url = loader.compare(0, 1, "/") == 0 ? testserver::Url(loader) : loader;
+        return "[Program]\r\n\"downurl\"=\"" + url + "\"\r\n" +
+               (sha256.empty() ? "" : "\"sha256\"=\"" + sha256 + "\"\r\n") +
                "[HKEY_CURRENT_USER\\" + kScratch + "]\r\n\"Path\"=\"x\"\r\n\"Version\"=" + std::to_string(version) +
                "\r\n\"Name\"=\"qxLoader\"\r\n[Other]\r\n";
     }
@@ -156,7 +160,7 @@ protected:
     {
         BoxRecorder recorder;
         BSTR bstr = ::SysAllocString(std::wstring(url.begin(), url.end()).c_str());
-        const LONG bOk = RunCheckRequest(bstr, m_system);
+        const LONG bOk = RunCheckRequest(bstr, m_system, m_urls);
         ::SysFreeString(bstr);
         boxes = recorder.Stop();
         EXPECT_EQ(0, recorder.m_badOwners.load()) << "an \"Error\" box not owned by the hidden installer window";
@@ -169,6 +173,7 @@ protected:
     }
 
     InstallSystem m_system{};
+    CUrlPolicy m_urls;  // where the request may fetch from: any web address unless a test says
     std::string m_loader;
 };
 
@@ -200,6 +205,13 @@ TEST_F(InstallDriver, MissingDescriptionIsReportedThreeTimesAfterTheBoundedWait)
         {"500", Serve("inst/error.ini", Description(5)) + "?status=500"},
         {"refused", testserver::RefusedUrl("/inst/x.ini")},
         {"empty address", ""},
+        // Addresses that are not web addresses are never fetched, and one past a description's
+        // size is no description.
+        {"a local file", "file:///C:/windows/win.ini"},
+        {"a share", "\\\\127.0.0.1\\share\\qxloader.ini"},
+        {"a script", "javascript:void(0)"},
+        {"larger than a description",
+         Serve("inst/huge.ini", Description(5) + ";" + std::string(1024 * 1024, 'x') + "\r\n[End]\r\n")},
     };
     for (const Case& c : cases) {
         g_sleeps = 0;
@@ -276,6 +288,14 @@ TEST_F(InstallDriver, FullInstallationFailures)
         {"a registry write failed", {1, 1}, failingWrite, {{"Error", "전체설치실패"}}, true},
         {"the loader download failed", {1, 1}, Description(5, "/inst/no-such-loader.exe"),
          {{"qxtests", "DownProgram실패"}, {"Error", "전체설치 실패"}}, true},
+        {"the loader is a local file", {1, 1}, Description(5, "file:///C:/windows/notepad.exe"),
+         {{"qxtests", "DownProgram실패"}, {"Error", "전체설치 실패"}}, true},
+        {"the loader is on a share", {1, 1}, Description(5, "\\\\127.0.0.1\\share\\qxLoader.exe"),
+         {{"qxtests", "DownProgram실패"}, {"Error", "전체설치 실패"}}, true},
+        {"the loader is a script", {1, 1}, Description(5, "javascript:void(0)"),
+         {{"qxtests", "DownProgram실패"}, {"Error", "전체설치 실패"}}, true},
+        {"the loader's digest is not one", {1, 1}, Description(5, "/inst/qxLoader.exe", "not a digest"),
+         {{"qxtests", "DownProgram실패"}, {"Error", "전체설치 실패"}}, true},
     };
     for (const Case& c : cases) {
         ::RegDeleteTreeA(HKEY_CURRENT_USER, kScratch);
@@ -314,4 +334,50 @@ TEST_F(InstallDriver, DRootWhenCHasNoRoom)
     EXPECT_TRUE(testenv::FileExists(std::string(kRootD) + "\\temp.ini"));
     EXPECT_TRUE(m_loader == testenv::ReadFileBytes(std::string(kRootD) + "\\qxLoader.exe"));
     EXPECT_FALSE(testenv::FileExists(kRootC));
+}
+
+std::string HexSha256(const std::string& bytes)
+{
+    CSha256 hash;
+    Sha256Digest digest{};
+    hash.Update(bytes.data(), bytes.size());
+    hash.Finish(digest);
+    std::string hex;
+    for (BYTE b : digest) hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+    return hex;
+}
+
+// A loader whose bytes are not the ones the description names never replaces the installed one,
+// whatever the server sends with status 200.
+TEST_F(InstallDriver, LoaderWithAnotherDigestNeverReplacesTheInstalledOne)
+{
+    testserver::PutFile("inst/qxLoader.exe", m_loader);
+    std::vector<Box> boxes;
+    ASSERT_EQ(1, Check(Serve("inst/v5.ini", Description(5, "/inst/qxLoader.exe", HexSha256(m_loader))), boxes));
+    const std::string installed = std::string(kRootC) + "\\qxLoader.exe";
+    ASSERT_TRUE(m_loader == testenv::ReadFileBytes(installed));
+
+    const std::string swapped = "MZ not the loader of version 6";
+    testserver::PutFile("inst/qxLoader6.exe", swapped);
+    EXPECT_EQ(0, Check(Serve("inst/v6.ini", Description(6, "/inst/qxLoader6.exe", HexSha256("MZ the real 6"))), boxes));
+    EXPECT_EQ((std::vector<Box>{{"qxtests", "DownProgram실패"}, {"Error", "설치및 업그레이드 실패"}}), boxes);
+    EXPECT_TRUE(m_loader == testenv::ReadFileBytes(installed)) << "the working loader must survive";
+    EXPECT_EQ(5u, RegDword(HKEY_CURRENT_USER, kScratch, "Version"));
+}
+
+// With a site list, the loader comes only from a listed site, wherever the description points.
+TEST_F(InstallDriver, LoaderFromASiteOffTheListIsRefused)
+{
+    CUrlPolicy::Site site;
+    ASSERT_TRUE(CUrlPolicy::ParseSite("http://127.0.0.1", site));
+    m_urls.AddSite(site);
+    m_urls.RestrictToSites();
+    const std::string loader = testserver::PutFile("inst/offlist/qxLoader.exe", m_loader);
+    const std::string base = testserver::BaseUrl();
+    const std::string elsewhere = "http://localhost" + base.substr(base.rfind(':')) + loader;
+    std::vector<Box> boxes;
+    EXPECT_EQ(0, Check(Serve("inst/offlist.ini", Description(5, elsewhere)), boxes));
+    EXPECT_EQ((std::vector<Box>{{"qxtests", "DownProgram실패"}, {"Error", "전체설치 실패"}}), boxes);
+    EXPECT_FALSE(testserver::WaitForLogEntry(loader, 0));
+    EXPECT_FALSE(testenv::FileExists(std::string(kRootC) + "\\qxLoader.exe"));
 }
