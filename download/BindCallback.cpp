@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "download/HttpHeaders.h"
 #include "framework/Trace.h"
 
 using Microsoft::WRL::ComPtr;
@@ -16,41 +17,6 @@ namespace {
 
 const char kCompleteText[] = "Complete";
 const char kFailedText[] = "설치실패";
-
-// The value of one header in a raw CRLF-separated block; `found` tells whether it is there.
-std::wstring HeaderValue(const wchar_t* pszHeaders, const wchar_t* pszName, bool& found)
-{
-    found = false;
-    const std::wstring headers = pszHeaders ? pszHeaders : L"";
-    const size_t nameLength = std::wcslen(pszName);
-    size_t lineStart = 0;
-    while (lineStart < headers.size()) {
-        size_t lineEnd = headers.find(L"\r\n", lineStart);
-        if (lineEnd == std::wstring::npos) lineEnd = headers.size();
-        const std::wstring line = headers.substr(lineStart, lineEnd - lineStart);
-        if (line.size() > nameLength && line[nameLength] == L':' && _wcsnicmp(line.c_str(), pszName, nameLength) == 0) {
-            found = true;
-            const size_t valueStart = line.find_first_not_of(L" \t", nameLength + 1);
-            return valueStart == std::wstring::npos ? std::wstring() : line.substr(valueStart);
-        }
-        lineStart = lineEnd + 2;
-    }
-    return std::wstring();
-}
-
-// What the body should amount to; -1 when the response does not say. A coded body arrives
-// decoded, so its announced length says nothing about what is written.
-long long ExpectedBodyLength(const wchar_t* pszHeaders)
-{
-    bool bEncoded = false;
-    const std::wstring encoding = HeaderValue(pszHeaders, L"Content-Encoding", bEncoded);
-    if (bEncoded && _wcsicmp(encoding.c_str(), L"identity") != 0) return -1;
-    bool bHasLength = false;
-    const std::wstring length = HeaderValue(pszHeaders, L"Content-Length", bHasLength);
-    if (!bHasLength || length.empty() || length.size() > 18 || length.find_first_not_of(L"0123456789") != std::wstring::npos)
-        return -1;
-    return _wtoi64(length.c_str());
-}
 
 // A file of our own in the target's folder; empty when none can be made there.
 CString MakePartFile(const char* pszTarget)
@@ -235,7 +201,7 @@ STDMETHODIMP CBindCallback::OnStopBinding(HRESULT hresult, LPCWSTR)
     m_file.Close();
     if (m_bCancelled) return S_OK;
 
-    const bool bWhole = hresult == S_OK && IsFileStatus(m_dwHttpStatus) && !m_bWriteFailed && !m_bRedirectRefused &&
+    const bool bWhole = hresult == S_OK && http::IsFileStatus(m_dwHttpStatus) && !m_bWriteFailed && !m_bRedirectRefused &&
                         !m_bTooLarge && ReceivedWholeBody() && !m_strPartPath.IsEmpty();
     // The digest is judged on the whole file only, and before it replaces anything.
     if (bWhole && m_rules.bCheckSha256 && !DigestMatches()) m_bDigestMismatch = true;
@@ -287,7 +253,7 @@ STDMETHODIMP CBindCallback::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseH
     if (pszAdditionalRequestHeaders) *pszAdditionalRequestHeaders = nullptr;
     Touch();
     m_dwHttpStatus = dwResponseCode;
-    m_nExpectedBytes = ExpectedBodyLength(szResponseHeaders);
+    m_nExpectedBytes = http::ExpectedBodyLength(szResponseHeaders);
     if (m_rules.cbMaxBytes != 0 && m_nExpectedBytes > 0 &&
         static_cast<ULONGLONG>(m_nExpectedBytes) > m_rules.cbMaxBytes)
     {

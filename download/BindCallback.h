@@ -19,12 +19,6 @@ constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 1;
 // The size text while data arrives: whole KiB so far, and of the larger of the amount so far and
 // the announced total.
 CString FormatSizeText(ULONG ulProgress, ULONG ulProgressMax);
-// Whether a response with this HTTP status carries the file: a success (2xx), or no status at
-// all. An error page is not the file, nor is the page of a redirect that was not followed.
-inline bool IsFileStatus(DWORD dwStatus)
-{
-    return dwStatus == 0 || (dwStatus >= 200 && dwStatus < 300);
-}
 // The progress bar's position: the share in per cent, truncated; 0 while the total is unknown.
 int ProgressBarPosition(ULONG ulProgress, ULONG ulProgressMax);
 

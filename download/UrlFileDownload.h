@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "download/BindCallback.h"
+#include "download/HttpHeaders.h"
 #include "download/DownloadRules.h"
 
 struct DownloadResult {
@@ -19,7 +19,7 @@ struct DownloadResult {
 
     bool Succeeded() const
     {
-        return SUCCEEDED(hr) && IsFileStatus(httpStatus) && !writeFailed && !incomplete && !timedOut && !refused && moved;
+        return SUCCEEDED(hr) && http::IsFileStatus(httpStatus) && !writeFailed && !incomplete && !timedOut && !refused && moved;
     }
 };
 

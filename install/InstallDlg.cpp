@@ -1,8 +1,8 @@
 #include "install/InstallDlg.h"
 
-#include <climits>
 #include <cstring>
 
+#include "install/DecimalNumber.h"
 #include "install/RegistryScope.h"
 
 namespace {
@@ -10,11 +10,6 @@ namespace {
 // The install directory is kept where MAX_PATH bytes, its zero included, is the room: a recorded
 // one that does not fit is taken as unreadable (a full installation records it anew), never cut.
 const size_t kMaxInstallDirLength = MAX_PATH - 1;
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 bool Exists(CFileFind& finder, const CString& path)
 {
@@ -50,20 +45,7 @@ HKEY CInstallDlg::RootKeyFromName(CString strName)
 
 int CInstallDlg::DecimalNumber(const char* pszText)
 {
-    if (!pszText) return 0;
-    const char* p = pszText;
-    while (IsBlank(*p)) ++p;
-    bool bNegative = false;
-    if (*p == '+' || *p == '-') bNegative = *p++ == '-';
-    long long nValue = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        nValue = nValue * 10 + (*p - '0');
-        if (nValue > static_cast<long long>(INT_MAX) + 1) break;  // far enough to know the end it goes to
-    }
-    if (bNegative) nValue = -nValue;
-    if (nValue > INT_MAX) return INT_MAX;
-    if (nValue < INT_MIN) return INT_MIN;
-    return static_cast<int>(nValue);
+    return ParseDecimalNumber(pszText);
 }
 
 int CInstallDlg::CompareInstalled(CDescriptionFile& file)
