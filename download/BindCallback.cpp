@@ -46,6 +46,8 @@ int ProgressBarPosition(ULONG ulProgress, ULONG ulProgressMax)
     // extra precision and turn 29 of 100 into 29 instead of 28.
     volatile double share = static_cast<double>(ulProgress) / static_cast<double>(ulProgressMax);
     volatile double percent = share * 100.0;
+    // More than announced is a full bar; converting a share far past it would be undefined.
+    if (percent >= 100.0) return 100;
     return static_cast<int>(percent);
 }
 
@@ -104,7 +106,8 @@ STDMETHODIMP CBindCallback::OnStartBinding(DWORD, IBinding* pBinding)
 {
     m_pBinding = pBinding;
     Touch();
-    if (m_bCancelled) return S_OK;
+    // Cancelled before it began: refusing the start sends no request at all.
+    if (m_bCancelled) return E_ABORT;
     // The target itself is left alone until the whole file has arrived.
     m_strPartPath = MakePartFile(m_strFilePath);
     if (m_strPartPath.IsEmpty() || !m_file.Open(m_strPartPath, CFile::modeCreate | CFile::modeReadWrite)) {
@@ -178,6 +181,9 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
                 if (m_pHash) m_pHash->Update(buffer.get(), nRead);
                 m_cbTotal += nRead;
             }
+            // A stream that answers "done" with nothing has nothing more for now: asking again
+            // would only spin.
+            if (hr == S_OK && nRead == 0) break;
         } while (hr != E_PENDING && hr != S_FALSE && SUCCEEDED(hr));
         // "No more for now" and "no more at all" are the normal ends of a read; handed back,
         // Wine's urlmon takes them for the end of the whole transfer.

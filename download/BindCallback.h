@@ -19,7 +19,8 @@ constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 1;
 // The size text while data arrives: whole KiB so far, and of the larger of the amount so far and
 // the announced total.
 CString FormatSizeText(ULONG ulProgress, ULONG ulProgressMax);
-// The progress bar's position: the share in per cent, truncated; 0 while the total is unknown.
+// The progress bar's position: the share in per cent, truncated, at most 100; 0 while the total
+// is unknown.
 int ProgressBarPosition(ULONG ulProgress, ULONG ulProgressMax);
 
 class CBindCallback final : public IBindStatusCallback, public IHttpNegotiate {

@@ -36,6 +36,13 @@ BOOL CDownloadDlg::PreTranslateMessage(MSG* pMsg)
 
 bool CDownloadDlg::OnMessage(UINT nMsg, WPARAM, LPARAM, LRESULT& lResult)
 {
+    if (nMsg == WM_DESTROY) {
+        // However the dialog ends (Cancel, or its loop ended by WM_QUIT when the browser closes),
+        // a transfer still running must never move its file into place after the caller has
+        // heard of failure, nor report to a window that is gone.
+        if (!m_job.IsFinished()) m_job.Cancel();
+        return false;
+    }
     if (nMsg != WM_DOWNLOAD_DONE) return false;
     OnDownloadDone();
     lResult = 0;

@@ -87,7 +87,73 @@ std::vector<std::string> WatchSizeText(HWND dialog)
     return seen;
 }
 
+// Runs the thread's messages, as a page's thread does, until the server has logged the end of the
+// request to `path` (bounded); false when it never did.
+bool TakeMessagesUntilServed(const std::string& path, testserver::LogEntry& entry)
+{
+    for (int waited = 0; waited < 20000; waited += 20) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            if (msg.message != WM_QUIT) ::DispatchMessageA(&msg);
+        if (testserver::WaitForLogEntry(path, 0, &entry)) return true;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return false;
+}
+
+// A stream that always answers "done" and gives nothing: a broken or hostile source.
+class EmptyStream final : public IStream {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void** ppv) override
+    {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }  // lives on the test's stack
+    STDMETHODIMP Read(void*, ULONG, ULONG* pcbRead) override
+    {
+        ++reads;
+        if (pcbRead) *pcbRead = 0;
+        return reads > 1000 ? E_FAIL : S_OK;  // ends a runaway loop, so the test fails instead of hanging
+    }
+    STDMETHODIMP Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    STDMETHODIMP CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    STDMETHODIMP Commit(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Revert() override { return E_NOTIMPL; }
+    STDMETHODIMP LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Clone(IStream**) override { return E_NOTIMPL; }
+    int reads = 0;
+};
+
 }  // namespace
+
+TEST_F(DownloadDialog, CallbackRefusesACancelledStartAndStreamsThatGiveNothing)
+{
+    // Cancelled before urlmon starts it: the start is refused, so no request goes out, and no
+    // file is made.
+    Microsoft::WRL::ComPtr<CBindCallback> cancelled = CBindCallback::Create(nullptr, nullptr, nullptr, m_target.c_str());
+    cancelled->Cancel();
+    EXPECT_EQ(E_ABORT, cancelled->OnStartBinding(0, nullptr));
+    EXPECT_TRUE(FolderHoldsOnlyTheTarget());
+
+    // A stream that keeps answering S_OK with no bytes does not hold the thread.
+    Microsoft::WRL::ComPtr<CBindCallback> callback = CBindCallback::Create(nullptr, nullptr, nullptr, m_target.c_str());
+    ASSERT_EQ(S_OK, callback->OnStartBinding(0, nullptr));
+    EmptyStream stream;
+    STGMEDIUM medium{};
+    medium.tymed = TYMED_ISTREAM;
+    medium.pstm = &stream;
+    FORMATETC format{};
+    EXPECT_EQ(S_OK, callback->OnDataAvailable(BSCF_FIRSTDATANOTIFICATION, 1000, &format, &medium));
+    EXPECT_GE(1, stream.reads);
+    callback->OnStopBinding(E_ABORT, nullptr);
+    EXPECT_TRUE(FolderHoldsOnlyTheTarget());
+}
 
 TEST(DownloadProgress, SizeTextAndBarPosition)
 {
@@ -100,7 +166,8 @@ TEST(DownloadProgress, SizeTextAndBarPosition)
         {12800, 0, "12K / 12K", 0},           // size not known yet: the amount twice, bar at 0
         {1023, 2048, "0K / 2K", 49},          // whole KiB, truncated
         {29, 100, "0K / 0K", 28},             // 29 / 100 * 100 in doubles is 28.999...
-        {3000, 2048, "2K / 2K", 146},         // more than announced: the amount, and above 100
+        {3000, 2048, "2K / 2K", 100},         // more than announced: the amount, and a full bar
+        {0xFFFFFFFF, 1, "4194303K / 4194303K", 100},  // far more: still a full bar
         {2048, 2048, "2K / 2K", 100},
         {0xFFFFFFFF, 0xFFFFFFFF, "4194303K / 4194303K", 100},
     };
@@ -218,16 +285,36 @@ TEST_F(DownloadDialog, CancelStopsTheTransferAndKeepsTheTarget)
     // The connection is let go of once urlmon's own messages have run, as a page's thread
     // takes them after the call.
     testserver::LogEntry entry{};
-    bool bLogged = false;
-    for (int waited = 0; waited < 20000 && !bLogged; waited += 20) {
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
-        bLogged = testserver::WaitForLogEntry(path, 0, &entry);
-        if (!bLogged) ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    ASSERT_TRUE(bLogged);
+    ASSERT_TRUE(TakeMessagesUntilServed(path, entry));
     EXPECT_TRUE(entry.clientClosed);
     EXPECT_FALSE(entry.complete);
+}
+
+// The browser closing ends the dialog's loop with WM_QUIT, not with Cancel: the transfer must end
+// with it, not finish later and put its file in place after the caller heard of failure.
+TEST_F(DownloadDialog, QuitEndsTheTransferWithTheDialog)
+{
+    const std::string path = testserver::PutFile("dlg/quit.bin", Pattern(200000));
+    ASSERT_TRUE(testenv::WriteFileBytes(m_target, "kept"));
+    {
+        CDownloadDlg dlg;
+        Prepare(dlg, testserver::Url(path + "?trickle=20000&delay=100"));
+        const DWORD thread = ::GetCurrentThreadId();
+        ui::Watcher watcher([&] {
+            ASSERT_NE(nullptr, ui::WaitForWindow(kCaption));
+            ::PostThreadMessageA(thread, WM_QUIT, 0, 0);
+        });
+        EXPECT_NE(IDOK, dlg.DoModal());
+        watcher.Join();
+        // The quit is handed on to the thread's own loop; it is not this test's to keep.
+        MSG quit;
+        EXPECT_TRUE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+        testserver::LogEntry entry{};
+        ASSERT_TRUE(TakeMessagesUntilServed(path, entry));
+        EXPECT_FALSE(entry.complete) << "the transfer went on after the dialog had ended";
+    }
+    EXPECT_EQ("kept", testenv::ReadFileBytes(m_target));
+    EXPECT_TRUE(FolderHoldsOnlyTheTarget());
 }
 
 TEST_F(DownloadDialog, EnterAndEscapeDoNotEndIt)
