@@ -43,6 +43,30 @@ private:
     IUnknown* m_pObject;
 };
 
+// One request at a time in the process: a page can call again from inside a running request's
+// modal loops (a box, the download dialog), and two requests would share temp.ini and temp.qxl.
+class CRequestSlot {
+public:
+    CRequestSlot() : m_bHeld(::InterlockedCompareExchange(&s_nBusy, 1, 0) == 0) {}
+    ~CRequestSlot()
+    {
+        if (m_bHeld) ::InterlockedExchange(&s_nBusy, 0);
+    }
+    CRequestSlot(const CRequestSlot&) = delete;
+    CRequestSlot& operator=(const CRequestSlot&) = delete;
+    bool IsHeld(const char* pszMethod) const
+    {
+        if (!m_bHeld) Trace("%s: another request is running; nothing is done", pszMethod);
+        return m_bHeld;
+    }
+
+private:
+    static volatile LONG s_nBusy;
+    bool m_bHeld;
+};
+
+volatile LONG CRequestSlot::s_nBusy = 0;
+
 bool IsAddressSized(BSTR bstr, const char* pszMethod)
 {
     if (::SysStringLen(bstr) <= kMaxAddressChars) return true;
@@ -201,8 +225,10 @@ STDMETHODIMP CChecker::Check(BSTR bstrLoaderInfo, LONG* bOk)
     *bOk = 0;
     CRunningCall running(m_pControllingUnknown);
     GuardComCall("Check", [&] {
+        CRequestSlot slot;
         CUrlPolicy urls;
-        if (IsAddressSized(bstrLoaderInfo, "Check") && PermitRequest(m_dwSafety, m_spClientSite.Get(), urls))
+        if (slot.IsHeld("Check") && IsAddressSized(bstrLoaderInfo, "Check") &&
+            PermitRequest(m_dwSafety, m_spClientSite.Get(), urls))
             *bOk = RunCheckRequest(bstrLoaderInfo, InstallSystem::Platform(), urls);
         return S_OK;
     });
@@ -213,8 +239,10 @@ STDMETHODIMP CChecker::Launch(BSTR bstrURL)
 {
     CRunningCall running(m_pControllingUnknown);
     GuardComCall("Launch", [&] {
+        CRequestSlot slot;
         WorldLaunchOptions options = DefaultWorldLaunchOptions();
-        if (IsAddressSized(bstrURL, "Launch") && PermitRequest(m_dwSafety, m_spClientSite.Get(), options.urls))
+        if (slot.IsHeld("Launch") && IsAddressSized(bstrURL, "Launch") &&
+            PermitRequest(m_dwSafety, m_spClientSite.Get(), options.urls))
             LaunchWorld(bstrURL, options);
         return S_OK;
     });

@@ -11,13 +11,6 @@ namespace {
 // one that does not fit is taken as unreadable (a full installation records it anew), never cut.
 const size_t kMaxInstallDirLength = MAX_PATH - 1;
 
-bool Exists(CFileFind& finder, const CString& path)
-{
-    const bool bFound = finder.FindFile(path);
-    finder.Close();
-    return bFound;
-}
-
 }  // namespace
 
 // No version known on either side until the description names one: two equal numbers, so a
@@ -48,6 +41,12 @@ int CInstallDlg::DecimalNumber(const char* pszText)
     return ParseDecimalNumber(pszText);
 }
 
+CString CInstallDlg::PathInInstallDir(const char* pszName) const
+{
+    const std::string& dir = m_strPath.Str();
+    return m_strPath + (!dir.empty() && dir.back() == '\\' ? "" : "\\") + pszName;
+}
+
 int CInstallDlg::CompareInstalled(CDescriptionFile& file)
 {
     for (const CDescriptionEntry* pEntry = file.GetFirst(); pEntry; pEntry = file.GetNext()) {
@@ -64,6 +63,8 @@ int CInstallDlg::CompareInstalled(CDescriptionFile& file)
         if (pEntry->m_strName == "Version") {
             m_nNewVersion = DecimalNumber(pEntry->m_strValue);
             m_nOldVersion = m_reg.ReadDword(hRoot, pEntry->m_strKey, "Version");
+            m_hVersionRoot = hRoot;
+            m_strVersionKey = pEntry->m_strKey;
         }
         if (pEntry->m_strName == "Path") {
             const char* pszPath = m_reg.ReadString(hRoot, pEntry->m_strKey, "Path");
@@ -75,7 +76,7 @@ int CInstallDlg::CompareInstalled(CDescriptionFile& file)
         }
     }
 
-    if (!Exists(m_finder, m_strPath)) return INSTALL_UPGRADE;
-    if (!Exists(m_finder, m_strPath + "\\qxLoader.exe")) return INSTALL_UPGRADE;
+    if (!PathExists(m_strPath)) return INSTALL_UPGRADE;
+    if (!PathExists(PathInInstallDir("qxLoader.exe"))) return INSTALL_UPGRADE;
     return m_nNewVersion == m_nOldVersion ? INSTALL_CURRENT : INSTALL_UPGRADE;
 }

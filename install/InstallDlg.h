@@ -50,6 +50,9 @@ public:
     int WriteRegistryEntries(CDescriptionFile& file);
     // The document type's open command: the loader in the install directory, given the file.
     CString LoaderCommandLine() const;
+    // A file in the install directory (or root): its name after one backslash, also when the
+    // directory is a drive root that ends in one ("D:\").
+    CString PathInInstallDir(const char* pszName) const;
 
     // Walks the description against the registry and the disk, picking up the loader's address
     // (m_strDownURL), the offered and recorded versions and the recorded install directory
@@ -71,6 +74,8 @@ public:
     int m_nNewVersion;      // the version the description offers; -1 when it names none
     int m_nOldVersion;      // the version the registry records; -1 when it cannot be read
     CString m_strPath;      // the install root, later the loader's install directory
+    HKEY m_hVersionRoot = nullptr;  // where the description's "Version" is read, for the upgrade
+    CString m_strVersionKey;        // to record the new version there too
     CFileFind m_finder;     // the existence test
     CRegValue m_reg;
 
@@ -84,6 +89,8 @@ protected:
 private:
     // The "Error" box, owned by this hidden window.
     void ShowError(const char* pszText);
+    // The existence test: a file search for the exact path, files and folders alike; a drive root,
+    // which a search never finds, by its attributes.
     bool PathExists(const char* pszPath);
     // m_strPath = the first root whose drive has room; false when neither has.
     bool PickDefaultRoot();

@@ -15,6 +15,7 @@ namespace {
 const char kRootC[] = "C:\\Program Files\\Activeworlds";
 const char kRootD[] = "D:\\Program Files\\Activeworlds";
 constexpr ULONGLONG kRequiredMiB = 50;
+const char kVersionKey[] = "SOFTWARE\\Tessaron\\qxLoader";
 // The description download may leave its file a moment late: three looks, a second apart.
 constexpr int kDescriptionTests = 3;
 constexpr DWORD kDescriptionWaitMs = 1000;
@@ -42,6 +43,10 @@ void CInstallDlg::ShowError(const char* pszText)
 
 bool CInstallDlg::PathExists(const char* pszPath)
 {
+    // "D:" or "D:\": the chooser accepts a root as the install folder.
+    const bool bDriveRoot = pszPath && ((pszPath[0] >= 'A' && pszPath[0] <= 'Z') || (pszPath[0] >= 'a' && pszPath[0] <= 'z')) &&
+                            pszPath[1] == ':' && (pszPath[2] == '\0' || (pszPath[2] == '\\' && pszPath[3] == '\0'));
+    if (bDriveRoot) return ::GetFileAttributesA(pszPath) != INVALID_FILE_ATTRIBUTES;
     const bool bFound = m_finder.FindFile(pszPath);
     m_finder.Close();
     return bFound;
@@ -61,7 +66,7 @@ bool CInstallDlg::PickDefaultRoot()
 bool CInstallDlg::FetchDescription(CDescriptionFile& file)
 {
     if (!PathExists(m_strPath)) ::CreateDirectoryA(m_strPath, nullptr);
-    const CString strLocal = m_strPath + "\\temp.ini";
+    const CString strLocal = PathInInstallDir("temp.ini");
 
     // A description left by an earlier Check must never pass for this one; a failed download
     // leaves no file, so it is then missing like any other.
@@ -139,8 +144,12 @@ int CInstallDlg::RunUpgrade()
         ShowError("설치및 업그레이드 실패");
         return 0;
     }
-    // Recorded in the one fixed place, whatever root and key the description's Version names.
-    m_reg.WriteDword(HKEY_CURRENT_USER, "SOFTWARE\\Tessaron\\qxLoader", "Version", &m_nNewVersion);
+    // Recorded in the one fixed place, and also where the description's Version is read (a key
+    // within the registry scope, or it would not have been read), or the next comparison would
+    // find the old number there and upgrade again and again.
+    m_reg.WriteDword(HKEY_CURRENT_USER, kVersionKey, "Version", &m_nNewVersion);
+    if (m_hVersionRoot && !(m_hVersionRoot == HKEY_CURRENT_USER && ::lstrcmpiA(m_strVersionKey, kVersionKey) == 0))
+        m_reg.WriteDword(m_hVersionRoot, m_strVersionKey, "Version", &m_nNewVersion);
     return 1;
 }
 
@@ -163,7 +172,7 @@ int CInstallDlg::DownloadLoader()
 
     CDownloadDlg dlg(nullptr);
     dlg.m_job.SetRules(rules);
-    dlg.m_strFilePath = m_strPath + "\\qxLoader.exe";
+    dlg.m_strFilePath = PathInInstallDir("qxLoader.exe");
     dlg.m_strURL = m_strDownURL;
     dlg.m_strMessage = "Tessaron AutoInstall Program is performing ...";
     return dlg.DoModal() == IDOK ? 1 : 0;

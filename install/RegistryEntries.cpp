@@ -26,7 +26,7 @@ CString CInstallDlg::LoaderCommandLine() const
     // The loader's path is quoted: unquoted, a path with spaces ("C:\Program Files\...") makes the
     // shell try "C:\Program.exe" first. The argument part stays " %1", as the loader expects it.
     CString strCommand;
-    strCommand.Format("\"%s\\qxLoader.exe\" %%1", m_strPath.GetString());
+    strCommand.Format("\"%s\" %%1", PathInInstallDir("qxLoader.exe").GetString());
     return strCommand;
 }
 

@@ -27,13 +27,21 @@ HRESULT GetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
+void UnregisterClasses()
+{
+    for (ClassRow* pRow = Module().GetClassTable(); pRow && pRow->pclsid; ++pRow) pRow->updateRegistry(FALSE);
+}
+
+// All or nothing: a class whose registration or type library failed is taken out again, so that
+// no half-registered class points at a module that cannot serve it.
 HRESULT RegisterServer()
 {
-    for (ClassRow* pRow = Module().GetClassTable(); pRow && pRow->pclsid; ++pRow) {
-        const HRESULT hr = pRow->updateRegistry(TRUE);
-        if (FAILED(hr)) return hr;
-    }
-    return RegisterTypeLibrary();
+    HRESULT hr = S_OK;
+    for (ClassRow* pRow = Module().GetClassTable(); pRow && pRow->pclsid && SUCCEEDED(hr); ++pRow)
+        hr = pRow->updateRegistry(TRUE);
+    if (SUCCEEDED(hr)) hr = RegisterTypeLibrary();
+    if (FAILED(hr)) UnregisterClasses();
+    return hr;
 }
 
 }  // namespace
@@ -58,7 +66,7 @@ STDAPI DllRegisterServer()
 STDAPI DllUnregisterServer()
 {
     return GuardComCall("DllUnregisterServer", [] {
-        for (ClassRow* pRow = Module().GetClassTable(); pRow && pRow->pclsid; ++pRow) pRow->updateRegistry(FALSE);
+        UnregisterClasses();
         UnregisterTypeLibrary();
         return S_OK;
     });

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "framework/Trace.h"
 #include "module/ModuleState.h"
 #include "resources/resource.h"
 
@@ -36,16 +37,6 @@ namespace {
 const CLSID CLSID_Registrar = {0x44EC053A, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
 const IID IID_IRegistrar = {0x44EC053B, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
 
-std::wstring WideFromAnsi(const char* psz)
-{
-    const int nChars = ::MultiByteToWideChar(CP_ACP, 0, psz, -1, nullptr, 0);
-    if (nChars <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(nChars), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, psz, -1, &wide[0], nChars);
-    wide.resize(static_cast<size_t>(nChars) - 1);
-    return wide;
-}
-
 std::wstring ModuleFileName()
 {
     std::vector<wchar_t> buffer(MAX_PATH);
@@ -58,15 +49,16 @@ std::wstring ModuleFileName()
 }
 
 // The module's path as the registry records it: the loader's full name in its short (8.3) form,
-// so that a path with spaces needs no quoting where it is used as a command.
+// so that a path with spaces needs no quoting where it is used as a command. Empty when it does
+// not fit the platform's path limit: a class registered with a cut path would load nothing.
 std::wstring ModulePathForRegistry()
 {
-    char szLong[MAX_PATH] = {};
-    const DWORD nLong = ::GetModuleFileNameA(Module().GetInstance(), szLong, MAX_PATH);
-    if (nLong == 0 || nLong >= MAX_PATH) return std::wstring();
-    char szShort[MAX_PATH] = {};
-    const DWORD nShort = ::GetShortPathNameA(szLong, szShort, MAX_PATH);
-    return WideFromAnsi(nShort > 0 && nShort < MAX_PATH ? szShort : szLong);
+    const std::wstring longPath = ModuleFileName();
+    if (longPath.empty()) return std::wstring();
+    wchar_t szShort[MAX_PATH] = {};
+    const DWORD nShort = ::GetShortPathNameW(longPath.c_str(), szShort, MAX_PATH);
+    if (nShort > 0 && nShort < MAX_PATH) return std::wstring(szShort, nShort);
+    return longPath.size() < MAX_PATH ? longPath : std::wstring();
 }
 
 // Registry script strings are single-quoted: a quote inside one is written twice.
@@ -98,6 +90,10 @@ HRESULT LoadModuleTypeLib(ComPtr<ITypeLib>& typeLib, std::wstring& path)
 HRESULT UpdateRegistryFromScript(BOOL bRegister)
 {
     const std::wstring modulePath = ModulePathForRegistry();
+    if (bRegister && modulePath.empty()) {
+        Trace("registration: the module's path does not fit %d characters; nothing is registered", MAX_PATH - 1);
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    }
     ComPtr<IRegistrar> registrar;
     HRESULT hr = ::CoCreateInstance(CLSID_Registrar, nullptr, CLSCTX_INPROC_SERVER, IID_IRegistrar,
                                     reinterpret_cast<void**>(registrar.GetAddressOf()));

@@ -10,8 +10,8 @@
 #include <urlmon.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <list>
-#include <memory>
 #include <string>
 
 #include "TestEnv.h"
@@ -97,12 +97,12 @@ protected:
         const DWORD version = 5;
         ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, kRecordKey, "Version", REG_DWORD, &version, 4));
         // Paths of this test's own: the server's log spans the whole run.
-        const std::string folder = std::string("lock/") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        m_description = testserver::PutFile(folder + "/qxloader.ini", "[Program]\r\n\"downurl\"=\"" +
+        m_folder = std::string("lock/") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_description = testserver::PutFile(m_folder + "/qxloader.ini", "[Program]\r\n\"downurl\"=\"" +
                                                                      testserver::Url("/lock/qxLoader.exe") +
                                                                      "\"\r\n[HKEY_CURRENT_USER\\" + kRecordKey +
                                                                      "]\r\n\"Path\"=\"x\"\r\n\"Version\"=5\r\n[Other]\r\n");
-        m_world = testserver::PutFile(folder + "/world.qxl", "[Program]\r\nworld=Locked\r\n");
+        m_world = testserver::PutFile(m_folder + "/world.qxl", "[Program]\r\nworld=Locked\r\n");
         SetAllowedSites("http://127.0.0.1\0", 18);
     }
     void TearDown() override
@@ -150,12 +150,32 @@ protected:
         ::SysFreeString(bstr);
     }
 
+    // Runs `action` when the next call takes the thread's messages, as a page's script would run
+    // from inside the control's modal loops.
+    void DuringTheNextCall(std::function<void()> action)
+    {
+        m_action = std::move(action);
+        HWND window = ::CreateWindowExA(0, "STATIC", "page", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(window);
+        m_page.Reset(window);
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&m_action));
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+            if (msg != WM_APP) return ::DefWindowProcA(h, msg, w, l);
+            (*reinterpret_cast<std::function<void()>*>(::GetWindowLongPtrA(h, GWLP_USERDATA)))();
+            return 0;
+        }));
+        ::PostMessageA(window, WM_APP, 0, 0);
+    }
+
     std::string LocalhostUrl(const std::string& path) const
     {
         const std::string base = testserver::BaseUrl();
         return "http://localhost" + base.substr(base.rfind(':')) + path;
     }
 
+    std::function<void()> m_action;
+    UniqueWindow m_page;
+    std::string m_folder;
     std::list<PageSite> m_sites;  // outlives the control, which holds the latest
     UniqueLibrary m_dll;
     CanUnloadFn m_canUnload = nullptr;
@@ -262,34 +282,37 @@ TEST_F(HostileCaller, OversizeArgumentsAreRefusedBeforeAnyWork)
 // of the control; the object and the DLL must outlive the call.
 TEST_F(HostileCaller, PageLettingGoDuringACallDoesNotUnloadTheControl)
 {
-    struct Page {
-        ComPtr<IChecker>* checker;
-        ComPtr<IClassFactory>* factory;
-        CanUnloadFn canUnload;
-        HRESULT canUnloadDuringCall = E_FAIL;
-    } page{std::addressof(m_checker), std::addressof(m_factory), m_canUnload};  // ComPtr's & would release
-    HWND window = ::CreateWindowExA(0, "STATIC", "page", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(window);
-    UniqueWindow owner(window);
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&page));
-    ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
-        if (msg != WM_APP) return ::DefWindowProcA(h, msg, w, l);
-        Page* p = reinterpret_cast<Page*>(::GetWindowLongPtrA(h, GWLP_USERDATA));
-        p->factory->Reset();
-        p->checker->Reset();  // the page's last reference, in the middle of the call
-        p->canUnloadDuringCall = p->canUnload();
-        return 0;
-    }));
-    ::PostMessageA(window, WM_APP, 0, 0);
-
+    HRESULT canUnloadDuringCall = E_FAIL;
+    DuringTheNextCall([&] {
+        m_factory.Reset();
+        m_checker.Reset();  // the page's last reference, in the middle of the call
+        canUnloadDuringCall = m_canUnload();
+    });
     IChecker* running = m_checker.Get();
-    // Slow enough that the call takes messages before the description is there.
     BSTR bstr = ::SysAllocString(Wide(testserver::Url(m_description + "?trickle=64&delay=100")).c_str());
     LONG bOk = -1;
     EXPECT_EQ(S_OK, running->Check(bstr, &bOk));
     EXPECT_EQ(1, bOk);
     ::SysFreeString(bstr);
     EXPECT_FALSE(m_checker) << "the page's message was not taken during the call";
-    EXPECT_EQ(S_FALSE, page.canUnloadDuringCall) << "the DLL could be unloaded under a running call";
+    EXPECT_EQ(S_FALSE, canUnloadDuringCall) << "the DLL could be unloaded under a running call";
     EXPECT_EQ(S_OK, m_canUnload()) << "the call kept the DLL after it ended";
+}
+
+// A page that calls again from inside a running request (its modal loops take the page's
+// messages) gets nothing done: the two would share the request's files.
+TEST_F(HostileCaller, RequestsDoNotRunInsideARunningRequest)
+{
+    const std::string inner = testserver::PutFile(m_folder + "/inner.ini", "[Program]\r\n");
+    LONG innerOk = -1;
+    DuringTheNextCall([&] {
+        innerOk = Check(testserver::Url(inner));
+        Launch(testserver::Url(m_world));
+    });
+    EXPECT_EQ(1, Check(testserver::Url(m_description + "?trickle=64&delay=100")));
+    EXPECT_EQ(0, innerOk);
+    EXPECT_FALSE(testserver::WaitForLogEntry(inner, 0));
+    EXPECT_FALSE(testserver::WaitForLogEntry(m_world, 0));
+    // Once the request is over, the next one runs.
+    EXPECT_EQ(1, Check(testserver::Url(m_description)));
 }

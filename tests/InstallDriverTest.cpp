@@ -259,14 +259,22 @@ TEST_F(InstallDriver, FullInstallationThenCurrentThenUpgrade)
     EXPECT_EQ(1, Check(url, boxes));
     EXPECT_TRUE(boxes.empty());
 
-    // A higher version offered: only the fixed "Version" records it.
+    // A higher version offered: the fixed "Version" records it, and so does the place the
+    // description's own "Version" names, which the next comparison reads.
     const std::string newer = "MZ a loader of version 6";
-    testserver::PutFile("inst/qxLoader6.exe", newer);
-    EXPECT_EQ(1, Check(Serve("inst/v6.ini", Description(6, "/inst/qxLoader6.exe")), boxes));
+    const std::string newerPath = testserver::PutFile("inst/qxLoader6.exe", newer);
+    const std::string v6 = Serve("inst/v6.ini", Description(6, "/inst/qxLoader6.exe"));
+    EXPECT_EQ(1, Check(v6, boxes));
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(newer, testenv::ReadFileBytes(installed));
     EXPECT_EQ(6u, RegDword(HKEY_CURRENT_USER, "SOFTWARE\\Tessaron\\qxLoader", "Version"));
-    EXPECT_EQ(5u, RegDword(HKEY_CURRENT_USER, kScratch, "Version")) << "the description's own place is not written";
+    EXPECT_EQ(6u, RegDword(HKEY_CURRENT_USER, kScratch, "Version"));
+
+    // So the upgrade is done once: the same offer again is current, with no download.
+    ASSERT_TRUE(testenv::WriteFileBytes(installed, "MZ the upgraded loader, untouched"));
+    EXPECT_EQ(1, Check(v6, boxes));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ("MZ the upgraded loader, untouched", testenv::ReadFileBytes(installed));
 }
 
 TEST_F(InstallDriver, FullInstallationFailures)
@@ -320,6 +328,24 @@ TEST_F(InstallDriver, FailedUpgradeKeepsTheInstalledLoader)
     EXPECT_EQ((std::vector<Box>{{"qxtests", "DownProgram실패"}, {"Error", "설치및 업그레이드 실패"}}), boxes);
     EXPECT_TRUE(m_loader == testenv::ReadFileBytes(installed)) << "the working loader must survive";
     EXPECT_EQ(0xFFFFFFFFu, RegDword(HKEY_CURRENT_USER, "SOFTWARE\\Tessaron\\qxLoader", "Version"));
+}
+
+// A drive root is a folder the chooser accepts; once recorded, it must be found again, or every
+// later Check would download the loader anew.
+TEST_F(InstallDriver, DriveRootRecordedAsTheInstallFolderIsFoundAgain)
+{
+    const std::string loader = testserver::PutFile("inst/root/qxLoader.exe", m_loader);
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, kScratch, "Path", REG_SZ, "D:\\", 4));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, kScratch, "Name", REG_SZ, "qxLoader", 9));
+    const DWORD version = 5;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, kScratch, "Version", REG_DWORD, &version, 4));
+    ASSERT_TRUE(testenv::WriteFileBytes("D:\\qxLoader.exe", "MZ the loader in the root"));
+    std::vector<Box> boxes;
+    EXPECT_EQ(1, Check(Serve("inst/root.ini", Description(5, loader)), boxes));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(testserver::WaitForLogEntry(loader, 0)) << "the loader in the root was downloaded again";
+    EXPECT_EQ("MZ the loader in the root", testenv::ReadFileBytes("D:\\qxLoader.exe"));
+    ::DeleteFileA("D:\\qxLoader.exe");
 }
 
 TEST_F(InstallDriver, DRootWhenCHasNoRoom)

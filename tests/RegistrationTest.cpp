@@ -283,6 +283,31 @@ TEST_F(Registration, WritesExactlyTheClassEntriesWithTheShortModulePath)
     EXPECT_EQ(Dump(ExpectedClassEntries(m_shortPath)), Dump(ClassEntries())) << "short path " << m_shortPath;
 }
 
+// A module whose path does not fit the platform's limit, even in its short form, cannot be
+// registered: nothing is written rather than a class that points at a cut path.
+TEST_F(Registration, ModulePathThatDoesNotFitRegistersNothing)
+{
+    std::wstring dir = L"\\\\?\\C:\\qxdeep";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    while (dir.size() < MAX_PATH + 20) {
+        dir += L"\\d" + std::to_wstring(dir.size());
+        ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS) << ::GetLastError();
+    }
+    const std::wstring dll = dir + L"\\qxChecker.DLL";
+    const std::string source = testenv::WindowsPath(QX_DLL_PATH);
+    ASSERT_TRUE(::CopyFileW(std::wstring(source.begin(), source.end()).c_str(), dll.c_str(), FALSE)) << ::GetLastError();
+    {
+        UniqueLibrary module(::LoadLibraryW(dll.c_str()));
+        ASSERT_TRUE(module) << ::GetLastError();
+        auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(
+            reinterpret_cast<void*>(::GetProcAddress(module.Get(), "DllRegisterServer")));
+        ASSERT_TRUE(registerServer);
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), registerServer());
+    }
+    for (const std::string& key : kRegisteredKeys) EXPECT_FALSE(KeyExists(key)) << key;
+    ::DeleteFileW(dll.c_str());
+}
+
 TEST_F(Registration, RegisteringAgainGivesTheSameEntriesAndDropsWhatElseStoodUnderTheClassKey)
 {
     ASSERT_EQ(0u, Regsvr32("/s", kCopyPath));
