@@ -135,9 +135,13 @@ STDMETHODIMP CBindCallback::OnProgress(ULONG ulProgress, ULONG ulProgressMax, UL
     Touch();
     if (m_bCancelled) return S_OK;
     if (ulStatusCode == BINDSTATUS_REDIRECTING) {
-        // The server may send us anywhere; we follow only where we would have gone ourselves.
+        // The server may send us anywhere; we follow only where we would have gone ourselves, and
+        // not round in circles: Wine's wininet follows a redirect loop for as long as it lasts.
         CString why;
-        if (FAILED(m_rules.urls.Check(szStatusText, nullptr, why))) Refuse(m_bRedirectRefused, why);
+        if (++m_nRedirects > kMaxRedirects)
+            Refuse(m_bRedirectRefused, "too many redirects");
+        else if (FAILED(m_rules.urls.Check(szStatusText, nullptr, why)))
+            Refuse(m_bRedirectRefused, why);
         return S_OK;
     }
     if (ulStatusCode != BINDSTATUS_BEGINDOWNLOADDATA && ulStatusCode != BINDSTATUS_DOWNLOADINGDATA &&

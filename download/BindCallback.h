@@ -85,7 +85,11 @@ private:
     void Refuse(bool& bReason, const char* pszWhy);
     bool DigestMatches();
 
+    // More redirects than any site of ours needs.
+    static constexpr int kMaxRedirects = 10;
+
     ULONG m_cRef = 1;
+    int m_nRedirects = 0;
     DownloadRules m_rules;
     std::unique_ptr<CSha256> m_pHash;  // only while a digest is expected
     CFile m_file;

@@ -66,6 +66,7 @@ TEST_F(UrlFileDownload, WholeTransfersArriveByteForByte)
 TEST_F(UrlFileDownload, FailuresLeaveTheTargetAsItWas)
 {
     const std::string path = testserver::PutFile("dl/file.bin", Pattern(100000));
+    testserver::PutFile("dl/loop.bin.faults", "redirect=/dl/loop.bin");
     struct Case {
         const char* name;
         std::string url;
@@ -76,6 +77,7 @@ TEST_F(UrlFileDownload, FailuresLeaveTheTargetAsItWas)
         {"500 page", testserver::Url(path + "?status=500"), 500},
         {"body cut short", testserver::Url(path + "?cut=1000"), 200},
         {"refused connection", testserver::RefusedUrl(path), 0},
+        {"a redirect to itself, for ever", testserver::Url(testserver::PutFile("dl/loop.bin", "x")), 0},
         {"empty URL", "", 0},
     };
     const std::string old = "the previous file";
