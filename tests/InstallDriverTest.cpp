@@ -407,3 +407,49 @@ TEST_F(InstallDriver, LoaderFromASiteOffTheListIsRefused)
     EXPECT_FALSE(testserver::WaitForLogEntry(loader, 0));
     EXPECT_FALSE(testenv::FileExists(std::string(kRootC) + "\\qxLoader.exe"));
 }
+
+// The loader's drive fills up during an upgrade: the download fails, the working loader stays as
+// it was, and no partial file is left to fill the drive further.
+TEST_F(InstallDriver, FullDriveKeepsTheInstalledLoader)
+{
+    ULARGE_INTEGER freeBytes{};
+    ASSERT_TRUE(::GetDiskFreeSpaceExA("D:\\", &freeBytes, nullptr, nullptr));
+    ASSERT_LT(freeBytes.QuadPart, 8ull << 20) << "the test environment has no small D: drive";
+    testserver::PutFile("inst/qxLoader.exe", m_loader);
+    g_space.answers = {0, 1, 0, 1};
+    ASSERT_TRUE(testenv::MakeDirs("D:\\Program Files"));
+    std::vector<Box> boxes;
+    ASSERT_EQ(1, Check(Serve("inst/full-d.ini", Description(5)), boxes));
+    const std::string installed = std::string(kRootD) + "\\qxLoader.exe";
+    ASSERT_TRUE(m_loader == testenv::ReadFileBytes(installed));
+
+    testserver::PutFile("inst/qxLoader-huge.exe", std::string(8 << 20, 'h'));
+    g_space = SpaceScript{{0, 1}};
+    EXPECT_EQ(0, Check(Serve("inst/full-d6.ini", Description(6, "/inst/qxLoader-huge.exe")), boxes));
+    EXPECT_EQ((std::vector<Box>{{"qxtests", "DownProgram실패"}, {"Error", "설치및 업그레이드 실패"}}), boxes);
+    EXPECT_TRUE(m_loader == testenv::ReadFileBytes(installed));
+    ASSERT_TRUE(::GetDiskFreeSpaceExA("D:\\", &freeBytes, nullptr, nullptr));
+    EXPECT_GT(freeBytes.QuadPart, 2ull << 20) << "the partial download was left on the drive";
+    testenv::RemoveTree("D:\\Program Files");
+}
+
+// An install folder that cannot be written to (read-only media): the upgrade fails before any
+// request, and the loader there stays.
+TEST_F(InstallDriver, ReadOnlyInstallFolderKeepsItsLoader)
+{
+    const char kFolder[] = "E:\\Activeworlds";
+    const std::string installed = std::string(kFolder) + "\\qxLoader.exe";
+    const std::string before = testenv::ReadFileBytes(installed);
+    ASSERT_FALSE(testenv::WriteFileBytes(std::string(kFolder) + "\\probe", "x")) << "the test environment's E: is writable";
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, kScratch, "Path", REG_SZ, kFolder, sizeof kFolder));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, kScratch, "Name", REG_SZ, "qxLoader", 9));
+    const DWORD version = 5;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, kScratch, "Version", REG_DWORD, &version, 4));
+    const std::string loader = testserver::PutFile("inst/ro/qxLoader.exe", m_loader);
+    std::vector<Box> boxes;
+    EXPECT_EQ(0, Check(Serve("inst/ro.ini", Description(6, loader)), boxes));
+    EXPECT_EQ((std::vector<Box>{{"qxtests", "DownProgram실패"}, {"Error", "설치및 업그레이드 실패"}}), boxes);
+    EXPECT_EQ(before, testenv::ReadFileBytes(installed));
+    EXPECT_FALSE(testserver::WaitForLogEntry(loader, 0)) << "requested with nowhere to put it";
+}
+

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The test environment of one run: a virtual display, a Korean locale, a fresh Wine prefix of one
-# architecture with a D: drive of its own, and the loopback HTTP test server. `start` sets it all up
+# architecture with a small D: drive and a read-only E: drive of its own, and the loopback HTTP
+# test server. `start` sets it all up
 # and writes env.sh for the test programs' wrapper; `stop` ends every process it started.
 #   testenv.sh start <state-dir> <source-dir> <i686|x86_64> | stop <state-dir> <source-dir>
 # env.sh puts `wine` and `wineserver` of that architecture first on PATH: they go through
@@ -13,6 +14,9 @@ stop_all() {
   if [ -f "$state/env.sh" ]; then
     ( . "$state/env.sh"; wineserver -k >/dev/null 2>&1 || true; wineserver -w >/dev/null 2>&1 || true )
   fi
+  for drive in drive_d drive_e; do
+    if mountpoint -q "$state/$drive" 2>/dev/null; then umount "$state/$drive" >/dev/null 2>&1 || umount -l "$state/$drive" || true; fi
+  done
   for p in server xvfb; do
     if [ -f "$state/$p.pid" ]; then
       kill "$(cat "$state/$p.pid")" >/dev/null 2>&1 || true
@@ -59,7 +63,7 @@ make_launchers() {
 
 make_prefix() {
   local prefix=$state/wineprefix
-  rm -rf "$prefix" "$state/drive_d"
+  rm -rf "$prefix" "$state/drive_d" "$state/drive_e"
   wine wineboot -u </dev/null >"$state/wineboot.log" 2>&1
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11,null /f </dev/null >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
@@ -67,8 +71,29 @@ make_prefix() {
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
   wineserver -w
   cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-  mkdir -p "$state/drive_d"
+  make_drives
   ln -sfn "$state/drive_d" "$prefix/dosdevices/d:"
+  ln -sfn "$state/drive_e" "$prefix/dosdevices/e:"
+}
+
+# D: is a drive of a few MiB, so that a download can fill it; E: is read-only, with a loader that
+# nothing can replace. Both are small file systems of their own (tmpfs, mounted as root); where
+# mounting is not allowed they are plain folders, and the tests that need them say so.
+make_drives() {
+  rm -rf "$state/drive_e"
+  mkdir -p "$state/drive_d" "$state/drive_e"
+  if ! mount -t tmpfs -o size=4m qxtest-d "$state/drive_d" 2>/dev/null; then
+    echo "testenv: no small D: drive (mounting a file system needs root); the disk-full tests will fail" >&2
+  fi
+  local mounted=0
+  mount -t tmpfs -o size=1m qxtest-e "$state/drive_e" 2>/dev/null && mounted=1
+  mkdir -p "$state/drive_e/Activeworlds"
+  printf 'MZ the loader on a read-only drive' >"$state/drive_e/Activeworlds/qxLoader.exe"
+  if [ "$mounted" = 1 ]; then
+    mount -o remount,ro "$state/drive_e"
+  else
+    echo "testenv: no read-only E: drive (mounting a file system needs root); its tests will fail" >&2
+  fi
 }
 
 case "$cmd" in
