@@ -17,6 +17,7 @@
 #include "UiHelper.h"
 #include "framework/Handles.h"
 #include "download/Sha256.h"
+#include "folder/FolderChooserWnd.h"
 #include "install/CheckRequest.h"
 
 namespace {
@@ -37,11 +38,12 @@ std::ostream& operator<<(std::ostream& out, const Box& box)
     return out << "[" << box.caption << "] " << box.text;
 }
 
-// Answers every message box of this process with OK, and cancels the folder chooser, noting
-// what each said, until it is stopped.
+// Answers every message box of this process with OK (a question with Yes), and cancels the
+// folder chooser or, when given a folder, types it there and takes it, noting what each said,
+// until it is stopped.
 class BoxRecorder {
 public:
-    BoxRecorder() : m_thread([this] { Run(); }) {}
+    explicit BoxRecorder(std::string folder = std::string()) : m_folder(std::move(folder)), m_thread([this] { Run(); }) {}
     ~BoxRecorder() { Stop(); }
     std::vector<Box> Stop()
     {
@@ -58,8 +60,11 @@ private:
                 HWND h = ui::WaitForWindow(caption, 0);
                 if (!h) continue;
                 if (std::string(caption) == "설치디렉토리 선택") {
-                    m_boxes.push_back(Box{caption, "(folder chooser)"});
-                    ui::ClickButton(h, IDCANCEL);
+                    m_boxes.push_back(Box{caption, "(folder chooser)" + m_folder});
+                    if (m_folder.empty() || !ui::TypeText(ui::FindChildById(h, IDC_FOLDER_EDIT), m_folder))
+                        ui::ClickButton(h, IDCANCEL);
+                    else
+                        ui::ClickButton(h, IDOK);
                 } else {
                     if (std::string(caption) == "Error") {
                         // Owned by the installer's hidden window, which is never shown.
@@ -67,7 +72,7 @@ private:
                         if (!owner || ui::GetText(owner) != "qxChecker" || ::IsWindowVisible(owner)) ++m_badOwners;
                     }
                     m_boxes.push_back(Box{caption, ui::GetMessageBoxText(h)});
-                    ui::ClickButton(h, IDOK);
+                    if (!ui::ClickButton(h, IDOK)) ui::ClickButton(h, IDYES);
                 }
                 ui::WaitForWindowGone(h, 10000);
             }
@@ -79,6 +84,7 @@ public:
     std::atomic<int> m_badOwners{0};
 
 private:
+    const std::string m_folder;
     std::atomic<bool> m_stop{false};
     std::vector<Box> m_boxes;
     std::thread m_thread;
@@ -155,10 +161,11 @@ protected:
                "\r\n\"Name\"=\"qxLoader\"\r\n[Other]\r\n";
     }
 
-    // Runs Check as the control does, answering the boxes; bOk, and the boxes in order.
-    LONG Check(const std::string& url, std::vector<Box>& boxes)
+    // Runs Check as the control does, answering the boxes (and, given a folder, choosing it in
+    // the folder chooser); bOk, and the boxes in order.
+    LONG Check(const std::string& url, std::vector<Box>& boxes, const std::string& folder = std::string())
     {
-        BoxRecorder recorder;
+        BoxRecorder recorder(folder);
         BSTR bstr = ::SysAllocString(std::wstring(url.begin(), url.end()).c_str());
         const LONG bOk = RunCheckRequest(bstr, m_system, m_urls);
         ::SysFreeString(bstr);
@@ -451,5 +458,29 @@ TEST_F(InstallDriver, ReadOnlyInstallFolderKeepsItsLoader)
     EXPECT_EQ((std::vector<Box>{{"qxtests", "DownProgram실패"}, {"Error", "설치및 업그레이드 실패"}}), boxes);
     EXPECT_EQ(before, testenv::ReadFileBytes(installed));
     EXPECT_FALSE(testserver::WaitForLogEntry(loader, 0)) << "requested with nowhere to put it";
+}
+
+// Neither root has room: the user chooses a folder with a Korean name and a blank, which the
+// chooser makes; the loader goes there and the document type's command finds it.
+TEST_F(InstallDriver, KoreanFolderChosenByTheUserTakesTheLoader)
+{
+    const std::string folder = "C:\\설치 폴더";
+    testenv::RemoveTree(folder);
+    testserver::PutFile("inst/qxLoader.exe", m_loader);
+    g_space.answers = {1, 0, 0};
+    const std::string url = Serve("inst/korean.ini", Description(5));
+    std::vector<Box> boxes;
+    EXPECT_EQ(1, Check(url, boxes, folder));
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ("(folder chooser)" + folder, boxes[0].text);
+    EXPECT_NE(std::string::npos, boxes[1].text.find(folder)) << boxes[1] << ": the question whether to make it";
+    EXPECT_TRUE(m_loader == testenv::ReadFileBytes(folder + "\\qxLoader.exe"));
+    EXPECT_EQ(folder, RegString(HKEY_CURRENT_USER, kScratch, "Path"));
+
+    // The next Check finds it where the record says.
+    g_space = SpaceScript{{1}};
+    EXPECT_EQ(1, Check(url, boxes));
+    EXPECT_TRUE(boxes.empty());
+    testenv::RemoveTree(folder);
 }
 
