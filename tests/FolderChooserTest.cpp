@@ -383,7 +383,15 @@ void WaitUntilIdle(HWND dialog)
     EXPECT_TRUE(::SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &ignored));
 }
 
-TEST(FolderChooserDialog, OpensWithEditBoxAboveTheTree)
+// The chooser runs on a page's thread, where OLE is always initialised; the shell's folder
+// browser relies on it.
+class FolderChooserDialog : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(S_OK, ::OleInitialize(nullptr)); }
+    void TearDown() override { ::OleUninitialize(); }
+};
+
+TEST_F(FolderChooserDialog, OpensWithEditBoxAboveTheTree)
 {
     const std::string initial = Scratch("dialog") + "\\처음 폴더";
     ASSERT_TRUE(testenv::MakeDirs(initial));
@@ -431,7 +439,7 @@ TEST(FolderChooserDialog, OpensWithEditBoxAboveTheTree)
     watcher.Join();
 }
 
-TEST(FolderChooserDialog, TypedFolderIsCheckedAskedForAndMade)
+TEST_F(FolderChooserDialog, TypedFolderIsCheckedAskedForAndMade)
 {
     const std::string base = Scratch("typed");
     const std::string missing = base + "\\새 폴더\\two\\three";
@@ -477,7 +485,7 @@ TEST(FolderChooserDialog, TypedFolderIsCheckedAskedForAndMade)
     EXPECT_TRUE(IsFolder(missing));
 }
 
-TEST(FolderChooserDialog, WaysToEndTheDialog)
+TEST_F(FolderChooserDialog, WaysToEndTheDialog)
 {
     const std::string base = Scratch("endings");
     const std::string other = base + "\\other";
@@ -518,7 +526,7 @@ TEST(FolderChooserDialog, WaysToEndTheDialog)
     }
 }
 
-TEST(FolderChooserDialog, WithoutInitialFolderOpensOnTheCurrentDirectory)
+TEST_F(FolderChooserDialog, WithoutInitialFolderOpensOnTheCurrentDirectory)
 {
     const std::string current = Scratch("current");
     char saved[MAX_PATH] = {};
