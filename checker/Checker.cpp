@@ -7,12 +7,12 @@
 #include <new>
 
 #include "checker/SiteLock.h"
-#include "framework/ComGuard.h"
+#include "com/ComGuard.h"
 #include "framework/Trace.h"
 #include "install/CheckRequest.h"
 #include "launch/WorldLaunch.h"
-#include "module/ModuleState.h"
-#include "module/TypeInfoCache.h"
+#include "com/ModuleState.h"
+#include "com/TypeInfoCache.h"
 
 using Microsoft::WRL::ComPtr;
 

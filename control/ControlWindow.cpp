@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "module/ModuleState.h"
+#include "com/ModuleState.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/InstallFacts.h"
 #include "install/DecimalNumber.h"
 #include "install/RegistryScope.h"
 
@@ -77,6 +78,6 @@ int CInstallDlg::CompareInstalled(CDescriptionFile& file)
     }
 
     if (!PathExists(m_strPath)) return INSTALL_UPGRADE;
-    if (!PathExists(PathInInstallDir("qxLoader.exe"))) return INSTALL_UPGRADE;
+    if (!PathExists(PathInInstallDir(kLoaderFileName))) return INSTALL_UPGRADE;
     return m_nNewVersion == m_nOldVersion ? INSTALL_CURRENT : INSTALL_UPGRADE;
 }

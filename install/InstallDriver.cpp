@@ -6,15 +6,13 @@
 #include "download/UrlFileDownload.h"
 #include "framework/AppMessageBox.h"
 #include "framework/Trace.h"
-#include "install/DriveSpace.h"
+#include "common/DriveSpace.h"
+#include "common/InstallFacts.h"
 #include "install/InstallDlg.h"
 #include "resources/resource.h"
 
 namespace {
 
-const char kRootC[] = "C:\\Program Files\\Activeworlds";
-const char kRootD[] = "D:\\Program Files\\Activeworlds";
-constexpr ULONGLONG kRequiredMiB = 50;
 const char kVersionKey[] = "SOFTWARE\\Tessaron\\qxLoader";
 // The description download may leave its file a moment late: three looks, a second apart.
 constexpr int kDescriptionTests = 3;
@@ -54,10 +52,10 @@ bool CInstallDlg::PathExists(const char* pszPath)
 
 bool CInstallDlg::PickDefaultRoot()
 {
-    if (m_system.hasFreeSpace('c', kRequiredMiB))
-        m_strPath = kRootC;
-    else if (m_system.hasFreeSpace('d', kRequiredMiB))
-        m_strPath = kRootD;
+    if (m_system.hasFreeSpace('c', kRequiredFreeMiB))
+        m_strPath = kInstallRootC;
+    else if (m_system.hasFreeSpace('d', kRequiredFreeMiB))
+        m_strPath = kInstallRootD;
     else
         return false;
     return true;
@@ -172,7 +170,7 @@ int CInstallDlg::DownloadLoader()
 
     CDownloadDlg dlg(nullptr);
     dlg.m_job.SetRules(rules);
-    dlg.m_strFilePath = PathInInstallDir("qxLoader.exe");
+    dlg.m_strFilePath = PathInInstallDir(kLoaderFileName);
     dlg.m_strURL = m_strDownURL;
     dlg.m_strMessage = "Tessaron AutoInstall Program is performing ...";
     return dlg.DoModal() == IDOK ? 1 : 0;

@@ -3,6 +3,7 @@
 // loader's command line and the document type's flag word.
 #include <cstring>
 
+#include "common/InstallFacts.h"
 #include "install/InstallDlg.h"
 #include "install/RegistryScope.h"
 
@@ -26,7 +27,7 @@ CString CInstallDlg::LoaderCommandLine() const
     // The loader's path is quoted: unquoted, a path with spaces ("C:\Program Files\...") makes the
     // shell try "C:\Program.exe" first. The argument part stays " %1", as the loader expects it.
     CString strCommand;
-    strCommand.Format("\"%s\" %%1", PathInInstallDir("qxLoader.exe").GetString());
+    strCommand.Format("\"%s\" %%1", PathInInstallDir(kLoaderFileName).GetString());
     return strCommand;
 }
 

@@ -2,14 +2,19 @@
 
 #include <shellapi.h>
 
+#include <string>
+
+#include "common/DriveSpace.h"
+#include "common/InstallFacts.h"
 #include "download/UrlFileDownload.h"
 #include "framework/BstrText.h"
-#include "install/DriveSpace.h"
 #include "launch/WorldName.h"
 
 namespace {
 
-constexpr ULONGLONG kRequiredMiB = 50;
+// Beside the 3D browser: the world file, and the browser's own settings file.
+const char kWorldFile[] = "\\temp.qxl";
+const char kSettingsFile[] = "\\ActiveWorld\\Aworld.ini";
 
 bool OpenThroughShell(const char* pszWorldFile)
 {
@@ -25,15 +30,17 @@ bool OpenThroughShell(const char* pszWorldFile)
 
 const WorldFilePair& WorldFilePairC()
 {
-    static const WorldFilePair pair{"C:\\Program Files\\Activeworlds\\temp.qxl",
-                                    "C:\\Program Files\\Activeworlds\\ActiveWorld\\Aworld.ini"};
+    static const std::string world = std::string(kInstallRootC) + kWorldFile;
+    static const std::string settings = std::string(kInstallRootC) + kSettingsFile;
+    static const WorldFilePair pair{world.c_str(), settings.c_str()};
     return pair;
 }
 
 const WorldFilePair& WorldFilePairD()
 {
-    static const WorldFilePair pair{"D:\\Program Files\\Activeworlds\\temp.qxl",
-                                    "D:\\Program Files\\Activeworlds\\ActiveWorld\\Aworld.ini"};
+    static const std::string world = std::string(kInstallRootD) + kWorldFile;
+    static const std::string settings = std::string(kInstallRootD) + kSettingsFile;
+    static const WorldFilePair pair{world.c_str(), settings.c_str()};
     return pair;
 }
 
@@ -51,7 +58,7 @@ WorldLaunchOutcome LaunchWorld(BSTR bstrURL, const WorldLaunchOptions& options)
 WorldLaunchOutcome LaunchWorldFromUrl(const char* pszUrl, const WorldLaunchOptions& options)
 {
     // Only C: is probed: D: is where the world goes when C: is short of room, whatever D: holds.
-    const WorldFilePair& pair = options.hasFreeSpace('c', kRequiredMiB) ? WorldFilePairC() : WorldFilePairD();
+    const WorldFilePair& pair = options.hasFreeSpace('c', kRequiredFreeMiB) ? WorldFilePairC() : WorldFilePairD();
     WorldLaunchOutcome outcome;
     outcome.strWorldFile = pair.pszWorldFile;
     outcome.strSettingsFile = pair.pszSettingsFile;

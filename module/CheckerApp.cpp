@@ -1,18 +1,24 @@
 #include "module/CheckerApp.h"
 
 #include "checker/Checker.h"
-#include "module/ClassFactory.h"
-#include "module/ModuleState.h"
-#include "module/Registration.h"
+#include "com/ClassFactory.h"
+#include "com/ModuleState.h"
+#include "com/Registrar.h"
 #include "qxChecker.h"
+#include "resources/resource.h"
 
 CCheckerApp theApp;
 
 namespace {
 
+HRESULT UpdateCheckerRegistry(BOOL bRegister)
+{
+    return RunRegistryScript(IDR_CHECKER, bRegister);
+}
+
 // The module's one creatable class; the empty row ends the table.
 ClassRow g_classTable[] = {
-    {&CLSID_Checker, UpdateRegistryFromScript, CClassFactory::Create, CChecker::CreateInstance, nullptr, 0, nullptr,
+    {&CLSID_Checker, UpdateCheckerRegistry, CClassFactory::Create, CChecker::CreateInstance, nullptr, 0, nullptr,
      CChecker::ObjectMain},
     {nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr},
 };

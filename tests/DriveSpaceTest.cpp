@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "install/DriveSpace.h"
+#include "common/DriveSpace.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "download/Sha256.h"
 #include "download/UrlPolicy.h"
-#include "framework/ComGuard.h"
+#include "com/ComGuard.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <unknwn.h>
 
-#include "module/ModuleState.h"
+#include "com/ModuleState.h"
 
 class CClassFactory final : public IClassFactory {
 public:

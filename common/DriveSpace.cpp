@@ -1,4 +1,4 @@
-#include "install/DriveSpace.h"
+#include "common/DriveSpace.h"
 
 namespace {
 

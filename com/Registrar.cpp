@@ -1,4 +1,4 @@
-#include "module/Registration.h"
+#include "com/Registrar.h"
 
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -8,8 +8,7 @@
 
 #include "framework/Handles.h"
 #include "framework/Trace.h"
-#include "module/ModuleState.h"
-#include "resources/resource.h"
+#include "com/ModuleState.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -87,7 +86,7 @@ HRESULT LoadModuleTypeLib(ComPtr<ITypeLib>& typeLib, std::wstring& path)
 
 }  // namespace
 
-HRESULT UpdateRegistryFromScript(BOOL bRegister)
+HRESULT RunRegistryScript(UINT nResourceId, BOOL bRegister)
 {
     const std::wstring modulePath = ModulePathForRegistry();
     if (bRegister && modulePath.empty()) {
@@ -101,8 +100,8 @@ HRESULT UpdateRegistryFromScript(BOOL bRegister)
     hr = registrar->AddReplacement(L"MODULE", EscapeSingleQuotes(modulePath).c_str());
     if (FAILED(hr)) return hr;
     const std::wstring resourceFile = ModuleFileName();
-    return bRegister ? registrar->ResourceRegister(resourceFile.c_str(), IDR_CHECKER, L"REGISTRY")
-                     : registrar->ResourceUnregister(resourceFile.c_str(), IDR_CHECKER, L"REGISTRY");
+    return bRegister ? registrar->ResourceRegister(resourceFile.c_str(), nResourceId, L"REGISTRY")
+                     : registrar->ResourceUnregister(resourceFile.c_str(), nResourceId, L"REGISTRY");
 }
 
 HRESULT RegisterTypeLibrary()

@@ -1,11 +1,11 @@
-#include "module/TypeInfoCache.h"
+#include "com/TypeInfoCache.h"
 
 #include <oleauto.h>
 #include <wrl/client.h>
 
 #include <vector>
 
-#include "module/ModuleState.h"
+#include "com/ModuleState.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -1,4 +1,4 @@
-#include "module/ModuleState.h"
+#include "com/ModuleState.h"
 
 void CModuleState::Init(ClassRow* pClassTable, HINSTANCE hInstance, const GUID* plibid)
 {

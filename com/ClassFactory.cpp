@@ -1,4 +1,4 @@
-#include "module/ClassFactory.h"
+#include "com/ClassFactory.h"
 
 #include <new>
 
