@@ -9,6 +9,7 @@ packages=(
   wine wine32:i386 wine64 libwine-dev fonts-wine
   python3-pefile
   googletest
+  gcab osslsigncode openssl
   xvfb xauth x11-utils imagemagick
   fonts-nanum locales
 )
