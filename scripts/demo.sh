@@ -8,7 +8,9 @@
 #   3. Check with a higher version served — upgrade;
 #   4. Launch a sample world — the shell starts the installed loader through the document type.
 # Each step prints its outcome and what it left in the registry and on disk; screenshots of the
-# dialogs go to build/<arch>/demostate/screenshots.
+# dialogs go to build/<arch>/demostate/screenshots. The publisher's package (scripts/package.sh) of
+# the same locked build goes to build/<arch>/demopackage/dist and is served with the site's page,
+# samples/www/index.html, which places it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -16,8 +18,15 @@ bash "$root/scripts/install-deps.sh"
 arch=$(bash "$root/scripts/pick-arch.sh")
 build=${QX_BUILD_ROOT:-$root/build}/$arch
 state=$build/demostate
-# Built locked to the sample server, as a publisher locks the control to its own site.
-QX_ALLOWED_SITES=http://127.0.0.1 QX_BUILD_ROOT=$(dirname "$build") bash "$root/scripts/build.sh" "$arch" >/dev/null
+package=$build/demopackage
+# Built locked to the sample server, as a publisher locks the control to its own site, and packaged
+# as a publisher packages it: both architectures, each a signed cabinet (with the test chain, never
+# a certificate the caller's shell may name).
+mkdir -p "$package"
+env -u QX_SIGN_PKCS12 -u QX_SIGN_CERT -u QX_SIGN_KEY -u QX_SIGN_PASSWORD_FILE -u QX_SIGN_TIMESTAMP_URL \
+  -u QX_SIGN_CAFILE QX_ALLOWED_SITES=http://127.0.0.1 QX_BUILD_ROOT=$(dirname "$build") QX_PACKAGE_ROOT=$package \
+  bash "$root/scripts/package.sh" i686 x86_64 >"$package/package.log" 2>&1 \
+  || { cat "$package/package.log" >&2; echo "demo: building or packaging failed" >&2; exit 1; }
 echo "built: $build/qxChecker.DLL ($arch), allowed sites: http://127.0.0.1"
 
 trap 'bash "$root/tests/support/testenv.sh" stop "$state" "$root" >/dev/null 2>&1 || true' EXIT
@@ -47,6 +56,16 @@ page() {
   wait $pid || true
   iconv -f CP949 -t UTF-8 "$state/page.out" | tr -d '\r'
 }
+
+# The site's page and the package it places, served as a site serves them.
+cp "$root/samples/www/index.html" "$package"/dist/*.cab "$state/www/"
+echo
+echo "== package: $package/dist (signed with the test chain, root $package/package/test-signing/root.pem)"
+for cab in "$package"/dist/qxChecker-x86.cab "$package"/dist/qxChecker-x64.cab; do
+  echo "$(basename "$cab"): $(sed -n "s/^  $(basename "$cab"): //p" "$package/package.log")"
+  gcab -l "$cab" | sed 's/^/  /'
+done
+echo "served with the page that places it: $server/index.html"
 
 cp "$build/samples/qxLoader.exe" "$state/www/qxLoader.exe"
 # Served slowly, so the progress dialog stays up long enough to be seen.

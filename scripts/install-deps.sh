@@ -9,6 +9,9 @@ packages=(
   wine wine32:i386 wine64 libwine-dev fonts-wine
   python3-pefile
   googletest
+  # The publisher's package: cabinets, Authenticode signing, the test certificate chain. Bookworm's
+  # own osslsigncode (2.5) does; a newer one from backports serves as well.
+  gcab osslsigncode openssl
   xvfb xauth x11-utils imagemagick
   fonts-nanum locales
 )

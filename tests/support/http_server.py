@@ -3,7 +3,8 @@
 
     http_server.py --root DIR --state DIR
 
-Serves the files below --root (GET and HEAD). Writes into --state:
+Serves the files below --root (GET and HEAD): .html pages as UTF-8 HTML, every other file as
+application/octet-stream. Writes into --state:
   refused.port  a loopback port on which every connection is refused
   server.port   the listening port; written last, once the server accepts connections
   server.log    one JSON object per request, written when the request ends
@@ -39,6 +40,11 @@ CHUNK = 8 * 1024
 # How often a waiting sender looks whether the client has gone; short so that an abort by the
 # client is logged soon after it happens.
 POLL_SECONDS = 0.05
+
+# A page must come as HTML for a browser to show it; every other file goes as bytes, which is all
+# the control's downloads need.
+BINARY = "application/octet-stream"
+CONTENT_TYPES = {".html": "text/html; charset=utf-8", ".htm": "text/html; charset=utf-8"}
 
 CLIENT_GONE = (BrokenPipeError, ConnectionResetError, ConnectionAbortedError)
 
@@ -133,7 +139,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path is None:
             return self.send_page(404, "error 404", None, send_body)
         with open(path, "rb") as body:
-            self.send_body(200, body, os.fstat(body.fileno()).st_size, faults, send_body, [])
+            self.send_body(200, body, os.fstat(body.fileno()).st_size, faults, send_body, [],
+                           content_type=CONTENT_TYPES.get(os.path.splitext(path)[1].lower(), BINARY))
 
     def send_page(self, status, text, faults, send_body, headers=()):
         page = f"<html><body>{text}</body></html>\n".encode()
@@ -141,7 +148,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                        list(headers), content_type="text/html")
 
     def send_body(self, status, body, size, faults, send_body, headers,
-                  content_type="application/octet-stream"):
+                  content_type=BINARY):
         self.record["status"] = status
         self.send_response(status)
         self.send_header("Content-Type", content_type)

@@ -95,6 +95,11 @@ class HttpServerTest(unittest.TestCase):
             "path": "/dir/data.bin", "query": "", "method": "GET", "status": 200,
             "bytes_sent": len(self.body), "complete": True, "client_closed": False})
 
+        self.assertEqual(headers["content-type"], "application/octet-stream")
+        self.put("page.html", "<p>쪽</p>".encode("utf-8"))
+        status, headers, body = self.raw("/page.html")
+        self.assertEqual((status, headers["content-type"]), (200, "text/html; charset=utf-8"))
+
         status, headers, body = self.raw("/dir/data.bin", "HEAD")
         self.assertEqual((status, int(headers["content-length"]), body), (200, len(self.body), b""))
 

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# The publisher's package, as Internet Explorer downloads ActiveX controls: one signed cabinet per
+# architecture, holding exactly the signed qxChecker.DLL and the INF that code download reads.
+#   [QX_ALLOWED_SITES=...] package.sh [i686|x86_64]...      build each named architecture, then package it
+#   package.sh i686=path/qxChecker.DLL [x86_64=path/...]    package DLLs already built, as they are
+# With no architecture named, both are built and packaged. Building here states the site lock
+# (QX_ALLOWED_SITES, as scripts/build.sh takes it), so a package never carries whatever lock the
+# last build of the folder happened to have (the tests' build has none).
+#
+# Output, under $QX_PACKAGE_ROOT (default: the build root, build/):
+#   dist/qxChecker-x86.cab, dist/qxChecker-x64.cab   what a site serves; nothing else goes there
+#   package/<x86|x64>/                               what went into each cabinet: the signed DLL and the INF
+#   package/test-signing/                            the test certificate chain (keys too), when no real one is given
+#
+# Signing: both the DLL and the cabinet are signed with osslsigncode. With none of the variables
+# below, a test chain (root CA -> code-signing certificate) is made with openssl in the build tree
+# and both signatures are verified against its root. A publisher gives its own certificate:
+#   QX_SIGN_PKCS12=publisher.p12                     or   QX_SIGN_CERT=chain.pem QX_SIGN_KEY=key.pem
+#   QX_SIGN_PASSWORD_FILE=file                       the password of the PKCS#12 file or the key, if any
+#   QX_SIGN_TIMESTAMP_URL=http://timestamp.example   RFC 3161 time-stamp server (keeps signatures valid
+#                                                    after the certificate expires)
+#   QX_SIGN_CAFILE=roots.pem                         trusted roots to verify the signatures against
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+buildroot=${QX_BUILD_ROOT:-$root/build}
+out=${QX_PACKAGE_ROOT:-$buildroot}
+dist=$out/dist
+work=$out/package
+python=/usr/bin/python3  # Debian's, which has pefile
+
+die() { echo "package: $*" >&2; exit 1; }
+
+requests=("$@")
+[ ${#requests[@]} -gt 0 ] || requests=(i686 x86_64)
+archs=() dlls=() to_build=()
+for request in "${requests[@]}"; do
+  arch=${request%%=*}
+  case "$arch" in i686|x86_64) ;; *) die "unknown architecture '$arch' (i686 or x86_64, optionally =DLL)" ;; esac
+  if [ "$request" = "$arch" ]; then
+    dlls+=("$buildroot/$arch/qxChecker.DLL")
+    to_build+=("$arch")
+  else
+    dlls+=("${request#*=}")
+  fi
+  archs+=("$arch")
+done
+
+if [ ${#to_build[@]} -gt 0 ]; then
+  bash "$root/scripts/install-deps.sh"
+  QX_BUILD_ROOT=$buildroot bash "$root/scripts/build.sh" "${to_build[@]}" >/dev/null
+  echo "package: built ${to_build[*]}, allowed sites: ${QX_ALLOWED_SITES:-none (no site lock)}"
+fi
+for tool in gcab osslsigncode openssl; do
+  command -v "$tool" >/dev/null || die "$tool is missing (bash scripts/install-deps.sh installs it)"
+done
+"$python" -c 'import pefile' 2>/dev/null || die "python3-pefile is missing (bash scripts/install-deps.sh installs it)"
+
+# ---- the signing certificate ----------------------------------------------------------------------
+sign_args=() verify_ca=""
+if [ -n "${QX_SIGN_PKCS12:-}" ]; then
+  sign_args=(-pkcs12 "$QX_SIGN_PKCS12")
+  signer="$QX_SIGN_PKCS12"
+elif [ -n "${QX_SIGN_CERT:-}" ] || [ -n "${QX_SIGN_KEY:-}" ]; then
+  [ -n "${QX_SIGN_CERT:-}" ] && [ -n "${QX_SIGN_KEY:-}" ] || die "QX_SIGN_CERT and QX_SIGN_KEY go together"
+  sign_args=(-certs "$QX_SIGN_CERT" -key "$QX_SIGN_KEY")
+  signer="$QX_SIGN_CERT"
+else
+  # A test chain of our own, kept in the build tree only and made again once it is near its end.
+  ca=$work/test-signing
+  if ! openssl x509 -checkend 86400 -noout -in "$ca/signer.pem" >/dev/null 2>&1 \
+     || ! openssl x509 -checkend 86400 -noout -in "$ca/root.pem" >/dev/null 2>&1 || [ ! -s "$ca/signer.key" ]; then
+    rm -rf "$ca"
+    mkdir -p "$ca"
+    chmod 700 "$ca"
+    (
+      umask 077
+      openssl req -x509 -newkey rsa:3072 -sha256 -nodes -days 3650 -subj "/CN=qxChecker Test Root" \
+        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
+        -keyout "$ca/root.key" -out "$ca/root.pem" 2>/dev/null
+      openssl req -new -newkey rsa:3072 -sha256 -nodes -subj "/CN=qxChecker Test Publisher" \
+        -keyout "$ca/signer.key" -out "$ca/signer.csr" 2>/dev/null
+      printf '%s\n' "basicConstraints=critical,CA:FALSE" "keyUsage=critical,digitalSignature" \
+        "extendedKeyUsage=codeSigning" "subjectKeyIdentifier=hash" "authorityKeyIdentifier=keyid" >"$ca/signer.ext"
+      openssl x509 -req -sha256 -days 825 -in "$ca/signer.csr" -CA "$ca/root.pem" -CAkey "$ca/root.key" \
+        -set_serial "0x$(openssl rand -hex 16)" -extfile "$ca/signer.ext" -out "$ca/signer.pem" 2>/dev/null
+      chmod 644 "$ca/root.pem" "$ca/signer.pem"
+    ) || die "openssl could not make the test certificates"
+  fi
+  sign_args=(-certs "$ca/signer.pem" -key "$ca/signer.key")
+  signer="test certificate $ca/signer.pem (root: $ca/root.pem)"
+  verify_ca=$ca/root.pem
+fi
+[ -z "${QX_SIGN_PASSWORD_FILE:-}" ] || sign_args+=(-readpass "$QX_SIGN_PASSWORD_FILE")
+[ -z "${QX_SIGN_TIMESTAMP_URL:-}" ] || sign_args+=(-ts "$QX_SIGN_TIMESTAMP_URL")
+[ -z "${QX_SIGN_CAFILE:-}" ] || verify_ca=$QX_SIGN_CAFILE
+
+sign() {  # sign <in> <out>: Authenticode, SHA-256
+  rm -f "$2"
+  osslsigncode sign "${sign_args[@]}" -h sha256 -n "qxChecker" -in "$1" -out "$2" >"$work/sign.log" 2>&1 \
+    || { cat "$work/sign.log" >&2; die "osslsigncode could not sign $1"; }
+}
+verify() {  # verify <file>: the signature and its chain up to the trusted roots
+  [ -n "$verify_ca" ] || { echo "  $(basename "$1"): signed, not verified here (set QX_SIGN_CAFILE)"; return; }
+  osslsigncode verify -CAfile "$verify_ca" -in "$1" >"$work/verify.log" 2>&1 \
+    || { cat "$work/verify.log" >&2; die "the signature of $1 does not verify against $verify_ca"; }
+  echo "  $(basename "$1"): signature verified against $(basename "$verify_ca")"
+}
+
+# ---- one cabinet per architecture -----------------------------------------------------------------
+mkdir -p "$dist" "$work"
+echo "package: signing with $signer"
+for i in "${!archs[@]}"; do
+  arch=${archs[$i]} dll=${dlls[$i]}
+  case "$arch" in i686) tag=x86 ;; x86_64) tag=x64 ;; esac
+  [ -f "$dll" ] || die "$dll is missing (build it: bash scripts/build.sh $arch)"
+  name=$(basename "$dll")
+  stage=$work/$tag cab=$dist/qxChecker-$tag.cab
+  rm -rf "$stage" "$cab"
+  mkdir -p "$stage"
+  echo "package: $cab ($arch, from $dll)"
+  # The DLL is signed before it goes in: the browser checks the cabinet's signature when it
+  # downloads, Windows checks the DLL's wherever the file is later loaded or inspected.
+  sign "$dll" "$stage/$name"
+  verify "$stage/$name"
+  "$python" "$root/scripts/cab-inf.py" "$stage/$name" >"$stage/qxChecker.inf"
+  # -n: the files go in by their names alone, which is how the INF names them.
+  (cd "$stage" && gcab -c -z -n "$work/unsigned-$tag.cab" qxChecker.inf "$name") \
+    || die "gcab could not make the cabinet for $arch"
+  sign "$work/unsigned-$tag.cab" "$cab"
+  rm -f "$work/unsigned-$tag.cab"
+  verify "$cab"
+  gcab -l "$cab" | sed 's/^/    /'
+done
