@@ -1,5 +1,7 @@
 #include "com/ClassFactory.h"
 
+#include <shlwapi.h>
+
 #include <new>
 
 HRESULT CClassFactory::Create(CreateInstanceFn pfnCreateInstance, REFIID riid, void** ppv)
@@ -16,12 +18,11 @@ HRESULT CClassFactory::Create(CreateInstanceFn pfnCreateInstance, REFIID riid, v
 
 STDMETHODIMP CClassFactory::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
-    *ppv = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
+    static const QITAB kInterfaces[] = {
+        QITABENT(CClassFactory, IClassFactory),
+        {nullptr, 0},
+    };
+    return ::QISearch(this, kInterfaces, riid, ppv);
 }
 
 // The module's own cached reference is the first; a second one means an outside holder.

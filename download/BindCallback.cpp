@@ -1,93 +1,36 @@
 #include "download/BindCallback.h"
 
-#include <commctrl.h>
+#include <shlwapi.h>
 
-#include <cwchar>
-#include <memory>
 #include <new>
-#include <string>
-#include <vector>
 
 #include "download/HttpHeaders.h"
 #include "framework/Trace.h"
 
 using Microsoft::WRL::ComPtr;
 
-namespace {
-
-const char kCompleteText[] = "Complete";
-const char kFailedText[] = "설치실패";
-
-// A file of our own in the target's folder; empty when none can be made there.
-CString MakePartFile(const char* pszTarget)
-{
-    std::string folder(pszTarget ? pszTarget : "");
-    const size_t slash = folder.find_last_of("\\/");
-    folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-    std::vector<char> name(MAX_PATH + 1);
-    if (folder.size() > MAX_PATH - 14 || !::GetTempFileNameA(folder.c_str(), "qxd", 0, name.data())) return CString();
-    return CString(name.data());
-}
-
-}  // namespace
-
-CString FormatSizeText(ULONG ulProgress, ULONG ulProgressMax)
-{
-    const ULONG ulShown = ulProgress > ulProgressMax ? ulProgress : ulProgressMax;
-    CString text;
-    text.Format("%dK / %dK", static_cast<int>(ulProgress >> 10), static_cast<int>(ulShown >> 10));
-    return text;
-}
-
-int ProgressBarPosition(ULONG ulProgress, ULONG ulProgressMax)
-{
-    if (ulProgressMax == 0) return 0;
-    // Each step rounded to a double, as the share is defined: the x87 unit would otherwise keep
-    // extra precision and turn 29 of 100 into 29 instead of 28.
-    volatile double share = static_cast<double>(ulProgress) / static_cast<double>(ulProgressMax);
-    volatile double percent = share * 100.0;
-    // More than announced is a full bar; converting a share far past it would be undefined.
-    if (percent >= 100.0) return 100;
-    return static_cast<int>(percent);
-}
-
-ComPtr<CBindCallback> CBindCallback::Create(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath,
-                                            const DownloadRules& rules)
+ComPtr<CBindCallback> CBindCallback::Create(const char* pszFilePath, const DownloadRules& rules,
+                                            IDownloadObserver* pObserver)
 {
     ComPtr<CBindCallback> callback;
     // The new object's own first reference becomes the ComPtr's.
-    callback.Attach(new (std::nothrow) CBindCallback(hwndSize, hwndProgress, hwndOwner, pszFilePath, rules));
+    callback.Attach(new (std::nothrow) CBindCallback(pszFilePath, rules, pObserver));
     return callback;
 }
 
-CBindCallback::CBindCallback(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath,
-                             const DownloadRules& rules)
-    : m_rules(rules),
-      m_strFilePath(pszFilePath),
-      m_hwndOwner(hwndOwner),
-      m_hwndSize(hwndSize),
-      m_hwndProgress(hwndProgress),
-      m_dwLastActivity(::GetTickCount())
+CBindCallback::CBindCallback(const char* pszFilePath, const DownloadRules& rules, IDownloadObserver* pObserver)
+    : m_rules(rules), m_pObserver(pObserver), m_part(pszFilePath), m_dwLastActivity(::GetTickCount())
 {
-}
-
-CBindCallback::~CBindCallback()
-{
-    DiscardPartFile();
 }
 
 STDMETHODIMP CBindCallback::QueryInterface(REFIID riid, void** ppv)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IBindStatusCallback)
-        *ppv = static_cast<IBindStatusCallback*>(this);
-    else if (riid == IID_IHttpNegotiate)
-        *ppv = static_cast<IHttpNegotiate*>(this);
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
+    static const QITAB kInterfaces[] = {
+        QITABENT(CBindCallback, IBindStatusCallback),
+        QITABENT(CBindCallback, IHttpNegotiate),
+        {nullptr, 0},
+    };
+    return ::QISearch(this, kInterfaces, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CBindCallback::AddRef()
@@ -108,12 +51,10 @@ STDMETHODIMP CBindCallback::OnStartBinding(DWORD, IBinding* pBinding)
     Touch();
     // Cancelled before it began: refusing the start sends no request at all.
     if (m_bCancelled) return E_ABORT;
-    // The target itself is left alone until the whole file has arrived.
-    m_strPartPath = MakePartFile(m_strFilePath);
-    if (m_strPartPath.IsEmpty() || !m_file.Open(m_strPartPath, CFile::modeCreate | CFile::modeReadWrite)) {
-        // Nothing could be written: refusing the start ends the transfer before any request.
-        Trace("download: no file can be made beside %s", m_strFilePath.GetString());
-        m_bWriteFailed = true;
+    // The target itself is left alone until the whole file has arrived. Nothing could be
+    // written: refusing the start ends the transfer before any request.
+    if (!m_part.Create()) {
+        m_outcome.writeFailed = true;
         return E_ABORT;
     }
     if (m_rules.bCheckSha256) m_pHash.reset(new (std::nothrow) CSha256());
@@ -139,17 +80,15 @@ STDMETHODIMP CBindCallback::OnProgress(ULONG ulProgress, ULONG ulProgressMax, UL
         // not round in circles: Wine's wininet follows a redirect loop for as long as it lasts.
         CString why;
         if (++m_nRedirects > kMaxRedirects)
-            Refuse(m_bRedirectRefused, "too many redirects");
+            Refuse("too many redirects");
         else if (FAILED(m_rules.urls.Check(szStatusText, nullptr, why)))
-            Refuse(m_bRedirectRefused, why);
+            Refuse(why);
         return S_OK;
     }
     if (ulStatusCode != BINDSTATUS_BEGINDOWNLOADDATA && ulStatusCode != BINDSTATUS_DOWNLOADINGDATA &&
         ulStatusCode != BINDSTATUS_ENDDOWNLOADDATA)
         return S_OK;
-    if (szStatusText && *szStatusText) SetSizeText(FormatSizeText(ulProgress, ulProgressMax));
-    if (m_hwndProgress)
-        ::SendMessageA(m_hwndProgress, PBM_SETPOS, static_cast<WPARAM>(ProgressBarPosition(ulProgress, ulProgressMax)), 0);
+    if (m_pObserver) m_pObserver->OnDownloadProgress(ulProgress, ulProgressMax, szStatusText && *szStatusText);
     return S_OK;
 }
 
@@ -157,7 +96,7 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
 {
     Touch();
     if (m_bCancelled) return E_ABORT;
-    if (m_bWriteFailed || m_bRedirectRefused || m_bTooLarge) {
+    if (m_outcome.writeFailed || m_outcome.refused) {
         Abort();
         return E_ABORT;
     }
@@ -175,10 +114,10 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
             hr = m_pStream->Read(buffer.get(), nNew, &nRead);
             if (nRead > 0) {
                 if (m_rules.cbMaxBytes != 0 && m_cbTotal + nRead > m_rules.cbMaxBytes) {
-                    Refuse(m_bTooLarge, "the file is larger than allowed");
+                    Refuse("the file is larger than allowed");
                     return S_OK;
                 }
-                if (!m_file.Write(buffer.get(), nRead)) {
+                if (!m_part.Write(buffer.get(), nRead)) {
                     FailWrite();
                     return S_OK;
                 }
@@ -197,7 +136,7 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
     if (grfBSCF & BSCF_LASTDATANOTIFICATION) {
         m_pStream.Reset();
         hr = S_OK;
-        SetSizeText(kCompleteText);
+        if (m_pObserver) m_pObserver->OnDownloadArrived();
     }
     return hr;
 }
@@ -205,30 +144,24 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
 STDMETHODIMP CBindCallback::OnStopBinding(HRESULT hresult, LPCWSTR)
 {
     m_bStopped = true;
-    m_hrResult = hresult;
     m_pBinding.Reset();
     m_pStream.Reset();
-    m_file.Close();
+    m_part.Close();
     if (m_bCancelled) return S_OK;
 
-    const bool bWhole = hresult == S_OK && http::IsFileStatus(m_dwHttpStatus) && !m_bWriteFailed && !m_bRedirectRefused &&
-                        !m_bTooLarge && ReceivedWholeBody() && !m_strPartPath.IsEmpty();
+    m_outcome.hr = hresult;
+    m_outcome.incomplete = !ReceivedWholeBody();
     // The digest is judged on the whole file only, and before it replaces anything.
-    if (bWhole && m_rules.bCheckSha256 && !DigestMatches()) m_bDigestMismatch = true;
-    m_bSucceeded = bWhole && !m_bDigestMismatch &&
-                   ::MoveFileExA(m_strPartPath, m_strFilePath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
-    if (!m_bSucceeded)
-        Trace("download of %s failed: result 0x%08lX, HTTP status %lu, %llu bytes%s%s%s%s%s", m_strFilePath.GetString(),
-              static_cast<unsigned long>(hresult), static_cast<unsigned long>(m_dwHttpStatus),
-              static_cast<unsigned long long>(m_cbTotal), m_bWriteFailed ? ", write failed" : "",
-              m_bRedirectRefused ? ", redirect refused" : "", m_bTooLarge ? ", too large" : "",
-              m_bDigestMismatch ? ", digest mismatch" : "", ReceivedWholeBody() ? "" : ", body cut short");
-    if (m_bSucceeded)
-        m_strPartPath.Empty();
-    else
-        DiscardPartFile();
-    if (!m_bSucceeded) SetSizeText(kFailedText);
-    if (m_hwndOwner) ::SendMessageA(m_hwndOwner, WM_DOWNLOAD_DONE, 0, 0);
+    if (m_outcome.IsWhole() && m_rules.bCheckSha256 && !DigestMatches()) Refuse("the bytes are not the expected ones");
+    m_outcome.moved = m_outcome.IsWhole() && m_part.Commit();
+    if (!m_outcome.Succeeded()) {
+        Trace("download of %s failed: result 0x%08lX, HTTP status %lu, %llu bytes%s%s%s", m_part.Target().GetString(),
+              static_cast<unsigned long>(hresult), static_cast<unsigned long>(m_outcome.httpStatus),
+              static_cast<unsigned long long>(m_cbTotal), m_outcome.writeFailed ? ", write failed" : "",
+              m_outcome.refused ? ", refused" : "", m_outcome.incomplete ? ", body cut short" : "");
+        m_part.Discard();
+    }
+    if (m_pObserver) m_pObserver->OnDownloadEnded(m_outcome.Succeeded());
     return S_OK;
 }
 
@@ -262,12 +195,10 @@ STDMETHODIMP CBindCallback::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseH
 {
     if (pszAdditionalRequestHeaders) *pszAdditionalRequestHeaders = nullptr;
     Touch();
-    m_dwHttpStatus = dwResponseCode;
+    m_outcome.httpStatus = dwResponseCode;
     m_nExpectedBytes = http::ExpectedBodyLength(szResponseHeaders);
-    if (m_rules.cbMaxBytes != 0 && m_nExpectedBytes > 0 &&
-        static_cast<ULONGLONG>(m_nExpectedBytes) > m_rules.cbMaxBytes)
-    {
-        Refuse(m_bTooLarge, "the announced length is larger than allowed");
+    if (m_rules.cbMaxBytes != 0 && m_nExpectedBytes > 0 && static_cast<ULONGLONG>(m_nExpectedBytes) > m_rules.cbMaxBytes) {
+        Refuse("the announced length is larger than allowed");
         return E_ABORT;
     }
     return S_OK;
@@ -276,10 +207,9 @@ STDMETHODIMP CBindCallback::OnResponse(DWORD dwResponseCode, LPCWSTR szResponseH
 void CBindCallback::Cancel()
 {
     m_bCancelled = true;
-    m_hwndOwner = m_hwndSize = m_hwndProgress = nullptr;
+    m_pObserver = nullptr;
     m_pStream.Reset();
-    m_file.Close();
-    DiscardPartFile();
+    m_part.Discard();
     Abort();
 }
 
@@ -290,25 +220,20 @@ void CBindCallback::Abort()
     if (binding) binding->Abort();
 }
 
-void CBindCallback::SetSizeText(const char* pszText)
-{
-    if (m_hwndSize) ::SetWindowTextA(m_hwndSize, pszText);
-}
-
 void CBindCallback::FailWrite()
 {
     // A file that cannot take the bytes (disk full, no file) ends the transfer as failed.
-    m_bWriteFailed = true;
-    m_file.Close();
+    m_outcome.writeFailed = true;
+    m_part.Close();
     Abort();
 }
 
-void CBindCallback::Refuse(bool& bReason, const char* pszWhy)
+void CBindCallback::Refuse(const char* pszWhy)
 {
-    if (bReason) return;
-    Trace("download of %s refused: %s", m_strFilePath.GetString(), pszWhy);
-    bReason = true;
-    m_file.Close();
+    if (m_outcome.refused) return;
+    Trace("download of %s refused: %s", m_part.Target().GetString(), pszWhy);
+    m_outcome.refused = true;
+    m_part.Close();
     Abort();
 }
 
@@ -317,12 +242,4 @@ bool CBindCallback::DigestMatches()
     Sha256Digest digest{};
     if (!m_pHash || !m_pHash->Finish(digest)) return false;
     return digest == m_rules.expectedSha256;
-}
-
-void CBindCallback::DiscardPartFile()
-{
-    if (m_strPartPath.IsEmpty()) return;
-    m_file.Close();
-    ::DeleteFileA(m_strPartPath);
-    m_strPartPath.Empty();
 }

@@ -1,6 +1,6 @@
-// The bind status callback of one download: writes the arriving bytes into a file of its own
-// beside the target and moves it over the target only when the whole file has arrived, shows the
-// amount and the progress in two windows, and tells its owner window when the transfer is over.
+// The urlmon side of one download: the bind status callback and the HTTP negotiation. It writes
+// the arriving bytes into a part file beside the target, keeps to the download's rules (redirects,
+// size, digest), decides the outcome, and tells an observer, when there is one, how it goes.
 #pragma once
 
 #include <windows.h>
@@ -9,26 +9,20 @@
 
 #include <memory>
 
+#include "download/DownloadObserver.h"
+#include "download/DownloadOutcome.h"
 #include "download/DownloadRules.h"
+#include "download/PartFile.h"
 #include "framework/CString.h"
-#include "framework/File.h"
 
-// Sent to the owner window when a transfer has ended, successfully or not.
+// Sent to the progress dialog when a transfer has ended, successfully or not.
 constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 1;
-
-// The size text while data arrives: whole KiB so far, and of the larger of the amount so far and
-// the announced total.
-CString FormatSizeText(ULONG ulProgress, ULONG ulProgressMax);
-// The progress bar's position: the share in per cent, truncated, at most 100; 0 while the total
-// is unknown.
-int ProgressBarPosition(ULONG ulProgress, ULONG ulProgressMax);
 
 class CBindCallback final : public IBindStatusCallback, public IHttpNegotiate {
 public:
-    // Any window may be null: the blocking download runs without any.
-    static Microsoft::WRL::ComPtr<CBindCallback> Create(HWND hwndSize, HWND hwndProgress, HWND hwndOwner,
-                                                        const char* pszFilePath,
-                                                        const DownloadRules& rules = DownloadRules());
+    // `pObserver` may be null: the blocking download runs without one.
+    static Microsoft::WRL::ComPtr<CBindCallback> Create(const char* pszFilePath, const DownloadRules& rules = DownloadRules(),
+                                                        IDownloadObserver* pObserver = nullptr);
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -52,64 +46,44 @@ public:
     STDMETHODIMP OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR szRequestHeaders,
                             LPWSTR* pszAdditionalRequestHeaders) override;
 
-    // Cancels: the transfer is aborted and the callback lets go of its windows and its file, so
+    // Cancels: the transfer is aborted and the callback lets go of its observer and its file, so
     // notifications that still arrive touch nothing. The target keeps what it had.
     void Cancel();
     // Aborts a running transfer; its end still arrives through OnStopBinding.
     void Abort();
 
     bool IsStopped() const { return m_bStopped; }
-    // The whole file arrived and now stands at the target path.
-    bool Succeeded() const { return m_bSucceeded; }
-    HRESULT GetResult() const { return m_hrResult; }
-    DWORD GetHttpStatus() const { return m_dwHttpStatus; }
-    bool WriteFailed() const { return m_bWriteFailed; }
-    // A redirect led to an address the rules do not allow; the transfer was aborted there.
-    bool RedirectRefused() const { return m_bRedirectRefused; }
-    // The file was larger than the rules allow; the transfer was aborted at the cap.
-    bool TooLarge() const { return m_bTooLarge; }
-    // The whole file arrived, but not with the expected digest.
-    bool DigestMismatch() const { return m_bDigestMismatch; }
-    bool ReceivedWholeBody() const { return m_nExpectedBytes < 0 || m_cbTotal == static_cast<ULONGLONG>(m_nExpectedBytes); }
+    // How it ended; meaningful once stopped. Timed-out is the caller's to judge.
+    const DownloadOutcome& Outcome() const { return m_outcome; }
     // GetTickCount() of the transfer's last sign of life.
     DWORD GetLastActivity() const { return m_dwLastActivity; }
 
 private:
-    CBindCallback(HWND hwndSize, HWND hwndProgress, HWND hwndOwner, const char* pszFilePath, const DownloadRules& rules);
-    ~CBindCallback();
+    CBindCallback(const char* pszFilePath, const DownloadRules& rules, IDownloadObserver* pObserver);
+    ~CBindCallback() = default;
     void Touch() { m_dwLastActivity = ::GetTickCount(); }
-    void SetSizeText(const char* pszText);
+    // Ends the transfer as failed for a reason the rules give, or for a file that cannot take
+    // the bytes.
+    void Refuse(const char* pszWhy);
     void FailWrite();
-    void DiscardPartFile();
-    // Ends the transfer as failed for a reason the rules give.
-    void Refuse(bool& bReason, const char* pszWhy);
+    bool ReceivedWholeBody() const { return m_nExpectedBytes < 0 || m_cbTotal == static_cast<ULONGLONG>(m_nExpectedBytes); }
     bool DigestMatches();
 
     // More redirects than any site of ours needs.
     static constexpr int kMaxRedirects = 10;
 
     ULONG m_cRef = 1;
-    int m_nRedirects = 0;
     DownloadRules m_rules;
+    IDownloadObserver* m_pObserver;   // not owned; let go of on Cancel
+    CPartFile m_part;
     std::unique_ptr<CSha256> m_pHash;  // only while a digest is expected
-    CFile m_file;
-    CString m_strFilePath;
-    CString m_strPartPath;  // where the bytes go until the whole file is there
     Microsoft::WRL::ComPtr<IBinding> m_pBinding;
     Microsoft::WRL::ComPtr<IStream> m_pStream;
-    HWND m_hwndOwner;
-    HWND m_hwndSize;
-    HWND m_hwndProgress;
+    DownloadOutcome m_outcome;
     ULONGLONG m_cbTotal = 0;
     long long m_nExpectedBytes = -1;  // Content-Length of an unencoded body, -1 when unknown
-    DWORD m_dwHttpStatus = 0;
     DWORD m_dwLastActivity;
-    HRESULT m_hrResult = S_OK;
-    bool m_bWriteFailed = false;
-    bool m_bRedirectRefused = false;
-    bool m_bTooLarge = false;
-    bool m_bDigestMismatch = false;
+    int m_nRedirects = 0;
     bool m_bStopped = false;
-    bool m_bSucceeded = false;
     bool m_bCancelled = false;
 };

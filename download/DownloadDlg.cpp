@@ -1,6 +1,16 @@
 #include "download/DownloadDlg.h"
 
+#include <commctrl.h>
+
+#include "download/ProgressText.h"
 #include "resources/resource.h"
+
+namespace {
+
+const char kCompleteText[] = "Complete";
+const char kFailedText[] = "설치실패";
+
+}  // namespace
 
 CDownloadDlg::CDownloadDlg(HWND hParent) : CDialog(IDD_DOWNLOAD, hParent) {}
 
@@ -15,12 +25,10 @@ void CDownloadDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CDownloadDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    HWND hwndProgress = GetDlgItem(IDC_DOWNLOAD_PROGRESS);
-    HWND hwndSize = GetDlgItem(IDC_DOWNLOAD_SIZE);
     m_job.SetTarget(m_strFilePath, m_strURL);
-    if (FAILED(m_job.Start(hwndSize, hwndProgress, m_hWnd))) {
+    if (FAILED(m_job.Start(this))) {
         // No transfer will ever end this dialog: say so and end it now.
-        ::SetWindowTextA(hwndSize, "설치실패");
+        ::SetWindowTextA(GetDlgItem(IDC_DOWNLOAD_SIZE), kFailedText);
         EndDialog(kFailed);
     }
     return TRUE;
@@ -47,6 +55,24 @@ bool CDownloadDlg::OnMessage(UINT nMsg, WPARAM, LPARAM, LRESULT& lResult)
     OnDownloadDone();
     lResult = 0;
     return true;
+}
+
+void CDownloadDlg::OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax, bool bShowAmount)
+{
+    if (bShowAmount) ::SetWindowTextA(GetDlgItem(IDC_DOWNLOAD_SIZE), FormatSizeText(ulProgress, ulProgressMax));
+    ::SendMessageA(GetDlgItem(IDC_DOWNLOAD_PROGRESS), PBM_SETPOS,
+                   static_cast<WPARAM>(ProgressBarPosition(ulProgress, ulProgressMax)), 0);
+}
+
+void CDownloadDlg::OnDownloadArrived()
+{
+    ::SetWindowTextA(GetDlgItem(IDC_DOWNLOAD_SIZE), kCompleteText);
+}
+
+void CDownloadDlg::OnDownloadEnded(bool bSucceeded)
+{
+    if (!bSucceeded) ::SetWindowTextA(GetDlgItem(IDC_DOWNLOAD_SIZE), kFailedText);
+    ::SendMessageA(m_hWnd, WM_DOWNLOAD_DONE, 0, 0);
 }
 
 void CDownloadDlg::OnDownloadDone()

@@ -3,10 +3,11 @@
 #pragma once
 
 #include "download/DownloadJob.h"
+#include "download/DownloadObserver.h"
 #include "framework/CString.h"
 #include "framework/Dialog.h"
 
-class CDownloadDlg : public CDialog {
+class CDownloadDlg : public CDialog, private IDownloadObserver {
 public:
     // DoModal's answer for a transfer that ended without the whole file: neither OK nor Cancel.
     static constexpr int kFailed = IDABORT;
@@ -29,5 +30,10 @@ protected:
     bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
 
 private:
+    // IDownloadObserver: the amount, the bar and the end, shown in the dialog's own controls.
+    void OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax, bool bShowAmount) override;
+    void OnDownloadArrived() override;
+    void OnDownloadEnded(bool bSucceeded) override;
+
     void OnDownloadDone();
 };

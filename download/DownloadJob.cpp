@@ -1,5 +1,6 @@
 #include "download/DownloadJob.h"
 
+#include "framework/TextConversion.h"
 #include "framework/Trace.h"
 
 using Microsoft::WRL::ComPtr;
@@ -14,27 +15,27 @@ CDownloadJob::~CDownloadJob()
 void CDownloadJob::SetTarget(const char* pszFilePath, const char* pszURL)
 {
     m_strFilePath = pszFilePath;
-    m_wszURL[0] = L'\0';
-    if (::MultiByteToWideChar(CP_ACP, 0, pszURL ? pszURL : "", -1, m_wszURL, kMaxUrlChars) == 0) m_wszURL[0] = L'\0';
+    m_url = WideFromAnsi(pszURL);
+    if (m_url.size() >= kMaxUrlChars) m_url.clear();
 }
 
-HRESULT CDownloadJob::Start(HWND hwndSize, HWND hwndProgress, HWND hwndOwner)
+HRESULT CDownloadJob::Start(IDownloadObserver* pObserver)
 {
-    if (m_wszURL[0] == L'\0') {
+    if (m_url.empty()) {
         Trace("download of %s: no address", m_strFilePath.GetString());
         return E_INVALIDARG;
     }
     // The moniker is made from the very address the rules judged, not from the text again.
     ComPtr<IUri> uri;
     CString why;
-    HRESULT hr = m_rules.urls.Check(m_wszURL, &uri, why);
+    HRESULT hr = m_rules.urls.Check(m_url.c_str(), &uri, why);
     if (FAILED(hr)) {
         Trace("download of %s refused: %s", m_strFilePath.GetString(), why.GetString());
         return hr;
     }
     hr = ::CreateURLMonikerEx2(nullptr, uri.Get(), &m_pMoniker, URL_MK_UNIFORM);
     if (SUCCEEDED(hr)) {
-        m_pCallback = CBindCallback::Create(hwndSize, hwndProgress, hwndOwner, m_strFilePath, m_rules);
+        m_pCallback = CBindCallback::Create(m_strFilePath, m_rules, pObserver);
         hr = m_pCallback ? S_OK : E_OUTOFMEMORY;
     }
     if (SUCCEEDED(hr)) hr = ::CreateBindCtx(0, &m_pBindCtx);

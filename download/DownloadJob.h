@@ -6,6 +6,8 @@
 #include <urlmon.h>
 #include <wrl/client.h>
 
+#include <string>
+
 #include "download/BindCallback.h"
 #include "download/DownloadRules.h"
 #include "framework/CString.h"
@@ -24,21 +26,21 @@ public:
     void SetTarget(const char* pszFilePath, const char* pszURL);
     // What the transfer must keep to; by default any web address, any size, any bytes.
     void SetRules(const DownloadRules& rules) { m_rules = rules; }
-    // Starts the transfer; a success code when it runs (its end is WM_DOWNLOAD_DONE to the
-    // owner), the failing step's error when it could not start (E_ACCESSDENIED for an address
-    // the rules refuse: then nothing is requested at all).
-    HRESULT Start(HWND hwndSize, HWND hwndProgress, HWND hwndOwner);
-    // Stops a running transfer for good: nothing more reaches the windows or the file.
+    // Starts the transfer; a success code when it runs (its progress and its end go to the
+    // observer, when there is one), the failing step's error when it could not start
+    // (E_ACCESSDENIED for an address the rules refuse: then nothing is requested at all).
+    HRESULT Start(IDownloadObserver* pObserver = nullptr);
+    // Stops a running transfer for good: nothing more reaches the observer or the file.
     void Cancel();
     // Aborts a running transfer; its end is still reported.
     void Abort();
 
     bool IsFinished() const { return m_pCallback && m_pCallback->IsStopped(); }
-    bool Succeeded() const { return m_pCallback && m_pCallback->Succeeded(); }
+    bool Succeeded() const { return m_pCallback && m_pCallback->IsStopped() && m_pCallback->Outcome().Succeeded(); }
     const CBindCallback* GetCallback() const { return m_pCallback.Get(); }
 
 private:
-    wchar_t m_wszURL[kMaxUrlChars] = {};
+    std::wstring m_url;
     CString m_strFilePath;
     DownloadRules m_rules;
     Microsoft::WRL::ComPtr<IMoniker> m_pMoniker;

@@ -32,7 +32,7 @@ DownloadResult DownloadUrlToFile(const char* pszUrl, const char* pszFilePath, co
     CDownloadJob job;
     job.SetTarget(pszFilePath, pszUrl);
     job.SetRules(rules);
-    result.hr = job.Start(nullptr, nullptr, nullptr);
+    result.hr = job.Start();
     if (FAILED(result.hr)) {
         result.refused = result.hr == E_ACCESSDENIED;
         return result;
@@ -58,13 +58,15 @@ DownloadResult DownloadUrlToFile(const char* pszUrl, const char* pszFilePath, co
     }
 
     const CBindCallback& callback = *job.GetCallback();
-    if (callback.IsStopped()) result.hr = callback.GetResult();
-    else if (SUCCEEDED(result.hr)) result.hr = E_ABORT;
-    result.httpStatus = callback.GetHttpStatus();
-    result.writeFailed = callback.WriteFailed();
-    result.incomplete = !callback.ReceivedWholeBody();
-    result.refused = callback.RedirectRefused() || callback.TooLarge() || callback.DigestMismatch();
-    result.moved = callback.Succeeded();
+    const bool bTimedOut = result.timedOut;
+    if (callback.IsStopped()) {
+        result = callback.Outcome();
+    } else {
+        // Let go of without its end: nothing of it counts.
+        result = DownloadOutcome();
+        result.hr = E_ABORT;
+    }
+    result.timedOut = bTimedOut;
     // urlmon tears a finished or aborted transfer down through messages it has posted to this
     // thread; let them run before the caller goes on.
     PumpMessages();

@@ -12,6 +12,7 @@
 #include "TestServer.h"
 #include "UiHelper.h"
 #include "download/BindCallback.h"
+#include "download/ProgressText.h"
 #include "download/DownloadDlg.h"
 #include "framework/Handles.h"
 #include "resources/resource.h"
@@ -136,13 +137,13 @@ TEST_F(DownloadDialog, CallbackRefusesACancelledStartAndStreamsThatGiveNothing)
 {
     // Cancelled before urlmon starts it: the start is refused, so no request goes out, and no
     // file is made.
-    Microsoft::WRL::ComPtr<CBindCallback> cancelled = CBindCallback::Create(nullptr, nullptr, nullptr, m_target.c_str());
+    Microsoft::WRL::ComPtr<CBindCallback> cancelled = CBindCallback::Create(m_target.c_str());
     cancelled->Cancel();
     EXPECT_EQ(E_ABORT, cancelled->OnStartBinding(0, nullptr));
     EXPECT_TRUE(FolderHoldsOnlyTheTarget());
 
     // A stream that keeps answering S_OK with no bytes does not hold the thread.
-    Microsoft::WRL::ComPtr<CBindCallback> callback = CBindCallback::Create(nullptr, nullptr, nullptr, m_target.c_str());
+    Microsoft::WRL::ComPtr<CBindCallback> callback = CBindCallback::Create(m_target.c_str());
     ASSERT_EQ(S_OK, callback->OnStartBinding(0, nullptr));
     EmptyStream stream;
     STGMEDIUM medium{};

@@ -1,0 +1,12 @@
+// Between the system's 8-bit ANSI text and wide text, as long as the text is: no fixed buffers.
+#pragma once
+
+#include <string>
+
+#include "framework/CString.h"
+
+// The empty text for a null or unconvertible one.
+std::wstring WideFromAnsi(const char* psz);
+// The first `nLength` wide characters (up to an embedded zero) in the ANSI code page; the empty
+// text for a null or unconvertible one.
+CString AnsiFromWide(const wchar_t* pwsz, size_t nLength);
