@@ -148,6 +148,21 @@ protected:
     bool m_bInPlaceSiteEx = false;
 
 private:
+    // Where the site puts the control, and the frame and document windows around it.
+    struct InPlaceWindowContext {
+        Microsoft::WRL::ComPtr<IOleInPlaceFrame> spFrame;
+        Microsoft::WRL::ComPtr<IOleInPlaceUIWindow> spUIWindow;
+        RECT rcPos = {};
+        RECT rcClip = {};
+    };
+
+    // The steps of in-place activation.
+    HRESULT NegotiateInPlaceSite();
+    HRESULT EnterInPlaceActive();
+    HRESULT GetInPlaceWindowContext(InPlaceWindowContext& context);
+    HRESULT ShowInPlaceWindow(HWND hwndParent, const InPlaceWindowContext& context);
+    HRESULT UIActivate(const InPlaceWindowContext& context);
+
     // CControlWindowHandler
     void OnWindowPaint(HDC hdc, const RECT& rcClient) override;
     void OnWindowFocus(bool bGotFocus) override;
