@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "framework/ModulePath.h"
 #include "framework/Trace.h"
 #include "com/ModuleState.h"
 
@@ -38,13 +39,7 @@ const IID IID_IRegistrar = {0x44EC053B, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0,
 
 std::wstring ModuleFileName()
 {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(Module().GetInstance(), buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0) return std::wstring();
-        if (n < buffer.size()) return std::wstring(buffer.data(), n);
-        buffer.resize(buffer.size() * 2);
-    }
+    return ModulePathW(Module().GetInstance());
 }
 
 // The module's path as the registry records it: the loader's full name in its short (8.3) form,

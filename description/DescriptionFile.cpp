@@ -7,6 +7,7 @@
 #include "description/DescriptionParser.h"
 #include "framework/AppMessageBox.h"
 #include "framework/File.h"
+#include "framework/Trace.h"
 
 static_assert(description::kTypeString == REG_SZ, "entry types are the registry's");
 static_assert(description::kTypeBinary == REG_BINARY, "entry types are the registry's");
@@ -51,6 +52,7 @@ bool CDescriptionFile::Load(CString strPath)
                            nullptr) != FALSE;
     }
     if (!bRead) {
+        Trace("description: %s cannot be read (error %lu)", strPath.GetString(), ::GetLastError());
         AfxMessageBox("파싱 파일을 읽지 못했습니다.", MB_OK);
         return false;
     }

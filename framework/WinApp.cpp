@@ -2,6 +2,9 @@
 
 #include <vector>
 
+#include "framework/ModulePath.h"
+#include "framework/TextConversion.h"
+
 namespace {
 
 CWinApp* g_pApp = nullptr;
@@ -62,13 +65,8 @@ void AfxDllDetach()
 
 CString AfxModulePath(HMODULE hModule)
 {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD nCopied = ::GetModuleFileNameA(hModule, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (nCopied == 0) return CString();
-        if (nCopied < buffer.size()) return CString(buffer.data(), nCopied);
-        buffer.resize(buffer.size() * 2);  // cut short: try again with room to spare
-    }
+    const std::wstring path = ModulePathW(hModule);
+    return AnsiFromWide(path.c_str(), path.size());
 }
 
 CString AfxModuleTitle(HMODULE hModule)

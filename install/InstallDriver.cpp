@@ -25,6 +25,14 @@ constexpr bool kRequireLoaderSha256 = true;
 constexpr bool kRequireLoaderSha256 = false;
 #endif
 
+// Its result is not the test of the folder: a later look for the folder or a file in it is. Only
+// the reason goes to the trace.
+void MakeFolder(const char* pszPath)
+{
+    if (!::CreateDirectoryA(pszPath, nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        Trace("installer: %s cannot be made (error %lu)", pszPath, ::GetLastError());
+}
+
 }  // namespace
 
 InstallSystem InstallSystem::Platform()
@@ -34,6 +42,7 @@ InstallSystem InstallSystem::Platform()
 
 void CInstallDlg::ShowError(const char* pszText)
 {
+    Trace("installer: %s", pszText);
     // Never shown itself: the window only owns these boxes.
     if (!m_hWnd) Create(IDD_INSTALL, nullptr);
     ::MessageBoxA(m_hWnd, pszText, "Error", MB_OK | MB_ICONEXCLAMATION);
@@ -63,7 +72,7 @@ bool CInstallDlg::PickDefaultRoot()
 
 bool CInstallDlg::FetchDescription(CDescriptionFile& file)
 {
-    if (!PathExists(m_strPath)) ::CreateDirectoryA(m_strPath, nullptr);
+    if (!PathExists(m_strPath)) MakeFolder(m_strPath);
     const CString strLocal = PathInInstallDir("temp.ini");
 
     // A description left by an earlier Check must never pass for this one; a failed download
@@ -99,6 +108,7 @@ int CInstallDlg::RunInstall()
 {
     CDescriptionFile file;
     if (!PickDefaultRoot()) {
+        Trace("installer: neither C: nor D: has %llu MiB free", static_cast<unsigned long long>(kRequiredFreeMiB));
         AfxMessageBox("ini 파일을 다운로드 받을 폴더를 생성하지 못했습니다.", MB_OK);
         return 0;
     }
@@ -117,7 +127,7 @@ int CInstallDlg::RunInstall()
 int CInstallDlg::RunFullInstallation(CDescriptionFile& file)
 {
     if (PickDefaultRoot()) {
-        ::CreateDirectoryA(m_strPath, nullptr);
+        MakeFolder(m_strPath);
     } else if (!ChooseInstallDir()) {
         ShowError("전체설치 실패");
         return 0;
@@ -127,6 +137,7 @@ int CInstallDlg::RunFullInstallation(CDescriptionFile& file)
         return 0;
     }
     if (!DownloadLoader()) {
+        Trace("installer: the loader from %s did not arrive", m_strDownURL.GetString());
         AfxMessageBox("DownProgram실패", MB_OK);
         ShowError("전체설치 실패");
         return 0;
@@ -136,8 +147,9 @@ int CInstallDlg::RunFullInstallation(CDescriptionFile& file)
 
 int CInstallDlg::RunUpgrade()
 {
-    if (!PathExists(m_strPath)) ::CreateDirectoryA(m_strPath, nullptr);
+    if (!PathExists(m_strPath)) MakeFolder(m_strPath);
     if (!DownloadLoader()) {
+        Trace("installer: the loader from %s did not arrive", m_strDownURL.GetString());
         AfxMessageBox("DownProgram실패", MB_OK);
         ShowError("설치및 업그레이드 실패");
         return 0;

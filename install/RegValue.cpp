@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/Handles.h"
+#include "framework/Trace.h"
 
 namespace {
 
@@ -82,10 +83,14 @@ int CRegValue::Write(HKEY hRoot, const char* pszKey, const char* pszName, DWORD 
 {
     if (!hRoot || !pData) return 0;
     OpenedKey key(hRoot);
-    if (::RegOpenKeyA(hRoot, OrEmpty(pszKey), key.Put()) != ERROR_SUCCESS &&
-        ::RegCreateKeyA(hRoot, OrEmpty(pszKey), key.Put()) != ERROR_SUCCESS)
+    LONG rc = ::RegOpenKeyA(hRoot, OrEmpty(pszKey), key.Put());
+    if (rc != ERROR_SUCCESS) rc = ::RegCreateKeyA(hRoot, OrEmpty(pszKey), key.Put());
+    if (rc == ERROR_SUCCESS) rc = ::RegSetValueExA(key.Get(), OrEmpty(pszName), 0, dwType, pData, cbData);
+    if (rc != ERROR_SUCCESS) {
+        Trace("registry: writing \"%.100s\" under \"%.200s\" failed (error %ld)", OrEmpty(pszName), OrEmpty(pszKey), rc);
         return 0;
-    return ::RegSetValueExA(key.Get(), OrEmpty(pszName), 0, dwType, pData, cbData) == ERROR_SUCCESS ? 1 : 0;
+    }
+    return 1;
 }
 
 int CRegValue::WriteString(HKEY hRoot, const char* pszKey, const char* pszName, const char* pszText)

@@ -8,6 +8,7 @@
 #include "common/InstallFacts.h"
 #include "download/UrlFileDownload.h"
 #include "framework/BstrText.h"
+#include "framework/Trace.h"
 #include "launch/WorldName.h"
 
 namespace {
@@ -77,11 +78,14 @@ WorldLaunchOutcome LaunchWorldFromUrl(const char* pszUrl, const WorldLaunchOptio
     if (!ReadWorldName(pair.pszWorldFile, outcome.strWorldName)) {
         // A refused name counts as no world file at all: the start world stays, nothing is opened,
         // and the file is not left for anything else to open.
+        Trace("launch: the world name in %s holds a control byte; nothing is done", pair.pszWorldFile);
         outcome.bNameRefused = true;
         ::DeleteFileA(pair.pszWorldFile);
         return outcome;
     }
-    ::WritePrivateProfileStringA("start", "world", outcome.strWorldName, pair.pszSettingsFile);
+    if (!::WritePrivateProfileStringA("start", "world", outcome.strWorldName, pair.pszSettingsFile))
+        Trace("launch: %s cannot be written (error %lu)", pair.pszSettingsFile, ::GetLastError());
     outcome.bOpened = OpenThroughShell(pair.pszWorldFile);
+    if (!outcome.bOpened) Trace("launch: the shell cannot open %s (error %lu)", pair.pszWorldFile, ::GetLastError());
     return outcome;
 }
