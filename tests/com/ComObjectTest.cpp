@@ -12,6 +12,7 @@
 #include <string>
 
 #include "TestEnv.h"
+#include "ProductDll.h"
 #include "TestServer.h"
 #include "framework/Handles.h"
 #include "qxChecker.h"
@@ -22,28 +23,15 @@ namespace {
 
 const IID kIID_IObjectSafety = {0xCB5BDC81, 0x93C1, 0x11CF, {0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64}};
 
-std::string DllPath()
-{
-    return testenv::WindowsPath(QX_DLL_PATH);
-}
-
-using CanUnloadFn = HRESULT(WINAPI*)();
-using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-using RegisterFn = HRESULT(WINAPI*)();
-
-template <typename Fn>
-Fn Export(HMODULE h, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(h, name)));
-}
+using namespace productdll;
 
 class ComModule : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
-        m_dll.Reset(::LoadLibraryA(DllPath().c_str()));
-        ASSERT_TRUE(m_dll) << DllPath();
+        m_dll.Reset(::LoadLibraryA(Path().c_str()));
+        ASSERT_TRUE(m_dll) << Path();
         m_canUnload = Export<CanUnloadFn>(m_dll.Get(), "DllCanUnloadNow");
         m_getClassObject = Export<GetClassObjectFn>(m_dll.Get(), "DllGetClassObject");
         m_register = Export<RegisterFn>(m_dll.Get(), "DllRegisterServer");

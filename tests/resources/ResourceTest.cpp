@@ -14,19 +14,15 @@
 
 #include "framework/Handles.h"
 #include "resources/resource.h"
+#include "support/ProductDll.h"
 
 namespace {
 
 const WORD kKorean = MAKELANGID(LANG_KOREAN, SUBLANG_DEFAULT);
 
-// The build hands over the DLL's Linux path; Wine sees the Linux root as drive Z:.
-std::string DllPath() {
-    std::string path = QX_DLL_PATH;
-    if (!path.empty() && path[0] == '/') path = "Z:" + path;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
+std::string DllPath()
+{
+    return productdll::Path();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -12,7 +12,6 @@
 #include "TestServer.h"
 #include "UiHelper.h"
 #include "download/BindCallback.h"
-#include "download/ProgressText.h"
 #include "download/DownloadDlg.h"
 #include "framework/Handles.h"
 #include "resources/resource.h"
@@ -154,28 +153,6 @@ TEST_F(DownloadDialog, CallbackRefusesACancelledStartAndStreamsThatGiveNothing)
     EXPECT_GE(1, stream.reads);
     callback->OnStopBinding(E_ABORT, nullptr);
     EXPECT_TRUE(FolderHoldsOnlyTheTarget());
-}
-
-TEST(DownloadProgress, SizeTextAndBarPosition)
-{
-    struct Case {
-        ULONG progress, max;
-        const char* text;
-        int position;
-    };
-    const Case cases[] = {
-        {12800, 0, "12K / 12K", 0},           // size not known yet: the amount twice, bar at 0
-        {1023, 2048, "0K / 2K", 49},          // whole KiB, truncated
-        {29, 100, "0K / 0K", 28},             // 29 / 100 * 100 in doubles is 28.999...
-        {3000, 2048, "2K / 2K", 100},         // more than announced: the amount, and a full bar
-        {0xFFFFFFFF, 1, "4194303K / 4194303K", 100},  // far more: still a full bar
-        {2048, 2048, "2K / 2K", 100},
-        {0xFFFFFFFF, 0xFFFFFFFF, "4194303K / 4194303K", 100},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.text, FormatSizeText(c.progress, c.max).Str()) << c.progress << " of " << c.max;
-        EXPECT_EQ(c.position, ProgressBarPosition(c.progress, c.max)) << c.progress << " of " << c.max;
-    }
 }
 
 TEST_F(DownloadDialog, WholeFileArrivesAndCompleteShowsBeforeTheDialogCloses)

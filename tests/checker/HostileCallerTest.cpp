@@ -15,6 +15,7 @@
 #include <string>
 
 #include "TestEnv.h"
+#include "ProductDll.h"
 #include "TestServer.h"
 #include "framework/Handles.h"
 #include "qxAllowedSites.h"
@@ -29,8 +30,7 @@ const char kRoot[] = "C:\\Program Files\\Activeworlds";
 const char kRecordKey[] = "SOFTWARE\\Tessaron\\qxCheckerTest\\SiteLock";
 const char kSitesKey[] = "SOFTWARE\\Tessaron\\qxChecker";
 
-using CanUnloadFn = HRESULT(WINAPI*)();
-using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+using namespace productdll;
 
 // The page as a browser's client site tells it: its moniker is the page's address.
 class PageSite final : public IOleClientSite {
@@ -79,11 +79,10 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
-        m_dll.Reset(::LoadLibraryA(testenv::WindowsPath(QX_DLL_PATH).c_str()));
+        m_dll.Reset(::LoadLibraryA(Path().c_str()));
         ASSERT_TRUE(m_dll);
-        m_canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(::GetProcAddress(m_dll.Get(), "DllCanUnloadNow")));
-        auto getClassObject =
-            reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(::GetProcAddress(m_dll.Get(), "DllGetClassObject")));
+        m_canUnload = Export<CanUnloadFn>(m_dll.Get(), "DllCanUnloadNow");
+        auto getClassObject = Export<GetClassObjectFn>(m_dll.Get(), "DllGetClassObject");
         ASSERT_TRUE(m_canUnload && getClassObject);
         ASSERT_EQ(S_OK, getClassObject(CLSID_Checker, IID_IClassFactory, reinterpret_cast<void**>(m_factory.GetAddressOf())));
         ASSERT_EQ(S_OK, m_factory->CreateInstance(nullptr, IID_IChecker, reinterpret_cast<void**>(m_checker.GetAddressOf())));

@@ -20,6 +20,7 @@
 
 #include "framework/Handles.h"
 #include "qxChecker.h"
+#include "support/ProductDll.h"
 #include "support/TestEnv.h"
 #include "support/UiHelper.h"
 
@@ -35,19 +36,11 @@ const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kRed = RGB(255, 0, 0);
 const COLORREF kBlue = RGB(0, 0, 255);
 
-const std::string& DllPath()
-{
-    static const std::string path = testenv::WindowsPath(QX_DLL_PATH);
-    return path;
-}
+using namespace productdll;
 
-using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-using RegisterFn = HRESULT(WINAPI*)();
-
-template <typename Fn>
-Fn Export(HMODULE h, const char* name)
+std::string DllPath()
 {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(h, name)));
+    return Path();
 }
 
 template <typename T>

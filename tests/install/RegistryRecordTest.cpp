@@ -211,22 +211,6 @@ TEST(RegistryRecordRootKey, NamesAreExactAndCaseSensitive)
     for (const Case& c : cases) EXPECT_EQ(dlg.RootKeyFromName(c.name), c.root) << "[" << c.name << "]";
 }
 
-TEST(RegistryRecordNumber, DecimalNumberReadsLikeTheDescriptionMeansIt)
-{
-    struct Case {
-        const char* text;
-        int number;
-    };
-    const Case cases[] = {
-        {"12", 12},         {"  7", 7},          {"-3", -3},   {"+4", 4},         {"5abc", 5},
-        {"abc", 0},         {"", 0},             {"- 1", 0},   {"\t\r\n 9", 9},   {"0012", 12},
-        {"2147483647", INT_MAX}, {"-2147483648", INT_MIN}, {"99999999999999999999", INT_MAX},
-        {"-99999999999999999999", INT_MIN},
-    };
-    for (const Case& c : cases) EXPECT_EQ(CInstallDlg::DecimalNumber(c.text), c.number) << "[" << c.text << "]";
-    EXPECT_EQ(CInstallDlg::DecimalNumber(nullptr), 0);
-}
-
 // The judgement of an installed loader. Each case writes a description naming the scratch key,
 // prepares the registry and the disk, and runs the comparison from the install root that the
 // driver would have set.

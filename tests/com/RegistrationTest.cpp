@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ProductDll.h"
 #include "TestEnv.h"
 #include "framework/Handles.h"
 
@@ -253,7 +254,7 @@ protected:
     {
         DeleteRegisteredKeys();
         ASSERT_TRUE(testenv::MakeDirs(kCopyDir));
-        ASSERT_TRUE(::CopyFileA(testenv::WindowsPath(QX_DLL_PATH).c_str(), kCopyPath, FALSE)) << ::GetLastError();
+        ASSERT_TRUE(::CopyFileA(productdll::Path().c_str(), kCopyPath, FALSE)) << ::GetLastError();
         char shortPath[MAX_PATH] = {};
         const DWORD n = ::GetShortPathNameA(kCopyPath, shortPath, MAX_PATH);
         ASSERT_TRUE(n > 0 && n < MAX_PATH);
@@ -294,13 +295,12 @@ TEST_F(Registration, ModulePathThatDoesNotFitRegistersNothing)
         ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS) << ::GetLastError();
     }
     const std::wstring dll = dir + L"\\qxChecker.DLL";
-    const std::string source = testenv::WindowsPath(QX_DLL_PATH);
+    const std::string source = productdll::Path();
     ASSERT_TRUE(::CopyFileW(std::wstring(source.begin(), source.end()).c_str(), dll.c_str(), FALSE)) << ::GetLastError();
     {
         UniqueLibrary module(::LoadLibraryW(dll.c_str()));
         ASSERT_TRUE(module) << ::GetLastError();
-        auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(
-            reinterpret_cast<void*>(::GetProcAddress(module.Get(), "DllRegisterServer")));
+        auto registerServer = productdll::Export<productdll::RegisterFn>(module.Get(), "DllRegisterServer");
         ASSERT_TRUE(registerServer);
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), registerServer());
     }
@@ -527,7 +527,7 @@ TEST_F(Registration, RegisteredTypeLibraryDescribesTheCheckerClassAndItsDualInte
 
 TEST(RegistrationExports, ExactlyTheFourComEntryPoints)
 {
-    UniqueLibrary dll(::LoadLibraryA(testenv::WindowsPath(QX_DLL_PATH).c_str()));
+    UniqueLibrary dll(::LoadLibraryA(productdll::Path().c_str()));
     ASSERT_TRUE(dll) << ::GetLastError();
     for (const char* name : {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"})
         EXPECT_NE(nullptr, reinterpret_cast<void*>(::GetProcAddress(dll.Get(), name))) << name;

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "ProductDll.h"
 #include "TestEnv.h"
 #include "UiHelper.h"
 #include "TestServer.h"
@@ -30,10 +31,9 @@ const DWORD kProcessLimitMs = 30000;
 const char kWorldFile[] = "C:\\Program Files\\Activeworlds\\temp.qxl";
 const char kSettingsFile[] = "C:\\Program Files\\Activeworlds\\ActiveWorld\\Aworld.ini";
 
-const std::string& DllPath()
+std::string DllPath()
 {
-    static const std::string path = testenv::WindowsPath(QX_DLL_PATH);
-    return path;
+    return productdll::Path();
 }
 
 std::string ScriptPath(const char* name)

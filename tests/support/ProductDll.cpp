@@ -1,0 +1,12 @@
+#include "ProductDll.h"
+
+#include "TestEnv.h"
+
+namespace productdll {
+
+std::string Path()
+{
+    return testenv::WindowsPath(QX_DLL_PATH);
+}
+
+}  // namespace productdll
