@@ -105,23 +105,24 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
         m_pStream = pstgmed->pstm;
 
     if (m_pStream && dwSize > m_cbTotal) {
-        const ULONG nNew = static_cast<ULONG>(dwSize - m_cbTotal);
-        // Sized to what is announced as new, and not cleared: every byte read is written.
-        std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[nNew]);
-        if (!buffer) return S_FALSE;
+        // One buffer for the whole transfer, of a size that keeps the writes large and the
+        // memory flat whatever the file's size; not cleared: every byte read is written.
+        if (!m_readBuffer) m_readBuffer.reset(new (std::nothrow) BYTE[kReadChunk]);
+        if (!m_readBuffer) return S_FALSE;
+        BYTE* const buffer = m_readBuffer.get();
         do {
             ULONG nRead = 0;
-            hr = m_pStream->Read(buffer.get(), nNew, &nRead);
+            hr = m_pStream->Read(buffer, kReadChunk, &nRead);
             if (nRead > 0) {
                 if (m_rules.cbMaxBytes != 0 && m_cbTotal + nRead > m_rules.cbMaxBytes) {
                     Refuse("the file is larger than allowed");
                     return S_OK;
                 }
-                if (!m_part.Write(buffer.get(), nRead)) {
+                if (!m_part.Write(buffer, nRead)) {
                     FailWrite();
                     return S_OK;
                 }
-                if (m_pHash) m_pHash->Update(buffer.get(), nRead);
+                if (m_pHash) m_pHash->Update(buffer, nRead);
                 m_cbTotal += nRead;
             }
             // A stream that answers "done" with nothing has nothing more for now: asking again

@@ -71,6 +71,7 @@ private:
 
     // More redirects than any site of ours needs.
     static constexpr int kMaxRedirects = 10;
+    static constexpr ULONG kReadChunk = 64 * 1024;
 
     ULONG m_cRef = 1;
     DownloadRules m_rules;
@@ -79,6 +80,7 @@ private:
     std::unique_ptr<CSha256> m_pHash;  // only while a digest is expected
     Microsoft::WRL::ComPtr<IBinding> m_pBinding;
     Microsoft::WRL::ComPtr<IStream> m_pStream;
+    std::unique_ptr<BYTE[]> m_readBuffer;
     DownloadOutcome m_outcome;
     ULONGLONG m_cbTotal = 0;
     long long m_nExpectedBytes = -1;  // Content-Length of an unencoded body, -1 when unknown

@@ -36,4 +36,11 @@ private:
     void OnDownloadEnded(bool bSucceeded) override;
 
     void OnDownloadDone();
+    void ShowProgress();
+
+    static constexpr ULONGLONG kRedrawIntervalMs = 50;
+    ULONG m_ulProgress = 0;
+    ULONG m_ulProgressMax = 0;
+    bool m_bShowAmount = false;
+    ULONGLONG m_nLastShownAt = 0;  // GetTickCount64() of the last redraw; 0 before the first
 };
