@@ -9,6 +9,7 @@ packages=(
   wine wine32:i386 wine64 libwine-dev fonts-wine
   python3-pefile
   googletest
+  clang-14 libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick
   fonts-nanum locales
 )
@@ -29,5 +30,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# The fuzz targets need libFuzzer and the sanitizer runtimes, which come with libclang-rt-14-dev
+# alone: clang-14 only recommends it, and recommends are not installed.
+if [ ! -f "$(clang++-14 -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" ]; then
+  echo "install-deps: clang-14 has no libFuzzer runtime; libclang-rt-14-dev is incomplete" >&2
+  exit 1
 fi
 echo "install-deps: all packages present"
