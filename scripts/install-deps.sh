@@ -12,6 +12,8 @@ packages=(
   # The publisher's package: cabinets, Authenticode signing, the test certificate chain. Bookworm's
   # own osslsigncode (2.5) does; a newer one from backports serves as well.
   gcab osslsigncode openssl
+  # The fuzz targets: clang's libFuzzer and sanitizer runtimes.
+  clang-14 libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick
   fonts-nanum locales
 )
@@ -32,5 +34,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# The fuzz targets need libFuzzer and the sanitizer runtimes, which come with libclang-rt-14-dev
+# alone: clang-14 only recommends it, and recommends are not installed.
+if [ ! -f "$(clang++-14 -print-runtime-dir)/libclang_rt.fuzzer-x86_64.a" ]; then
+  echo "install-deps: clang-14 has no libFuzzer runtime; libclang-rt-14-dev is incomplete" >&2
+  exit 1
 fi
 echo "install-deps: all packages present"
