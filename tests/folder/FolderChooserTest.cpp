@@ -109,18 +109,6 @@ TEST(FolderPathCreate, LevelThatCannotBeMadeStopsTheWalk)
     }
 }
 
-// The icon a message box shows: its only static control with SS_ICON.
-HICON MessageBoxIcon(HWND box)
-{
-    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        char className[16] = {};
-        ::GetClassNameA(child, className, sizeof className);
-        if (lstrcmpiA(className, "Static") == 0 && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            return reinterpret_cast<HICON>(::SendMessageA(child, STM_GETICON, 0, 0));
-    }
-    return nullptr;
-}
-
 // One message box the user is shown, and the button the user answers it with.
 struct Box {
     std::string text;
@@ -152,7 +140,7 @@ void AnswerBoxes(const std::vector<Box>& boxes, const std::atomic<bool>* done = 
         ASSERT_NE(box, nullptr) << "no box for: " << expected.text;
         EXPECT_EQ(ui::GetMessageBoxText(box), expected.text);
         const bool bQuestion = expected.answer != IDOK;
-        EXPECT_EQ(MessageBoxIcon(box), bQuestion ? question : exclamation);
+        EXPECT_EQ(ui::MessageBoxIcon(box), bQuestion ? question : exclamation);
         if (bQuestion) { EXPECT_NE(ui::FindChildById(box, IDNO), nullptr); }
         EXPECT_TRUE(ui::ClickButton(box, expected.answer));
         EXPECT_TRUE(ui::WaitForWindowGone(box));

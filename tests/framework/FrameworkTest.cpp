@@ -294,18 +294,6 @@ TEST(FrameworkApp, FailedInitInstanceFailsTheAttach)
     AfxDllDetach();
 }
 
-// The icon a message box shows: its only static control with SS_ICON.
-HICON MessageBoxIcon(HWND box)
-{
-    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        char className[16] = {};
-        ::GetClassNameA(child, className, sizeof className);
-        if (lstrcmpiA(className, "Static") == 0 && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-            return reinterpret_cast<HICON>(::SendMessageA(child, STM_GETICON, 0, 0));
-    }
-    return nullptr;
-}
-
 TEST(FrameworkMessageBox, CaptionTextIconAndAnswer)
 {
     ASSERT_EQ(::GetACP(), 949u);
@@ -336,7 +324,7 @@ TEST(FrameworkMessageBox, CaptionTextIconAndAnswer)
             HWND box = ui::WaitForWindow("qxtests");
             ASSERT_NE(box, nullptr) << "no message box captioned with the program title";
             EXPECT_EQ(ui::GetMessageBoxText(box), c.text);
-            EXPECT_EQ(MessageBoxIcon(box), c.icon);
+            EXPECT_EQ(ui::MessageBoxIcon(box), c.icon);
             EXPECT_TRUE(ui::ClickButton(box, c.button));
             EXPECT_TRUE(ui::WaitForWindowGone(box));
         });

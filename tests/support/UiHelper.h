@@ -29,6 +29,8 @@ bool WaitForWindowGone(HWND hwnd, int timeoutMs = 10000);
 std::string GetText(HWND hwnd);
 // The message of a message box (its static text, control id 0xFFFF).
 std::string GetMessageBoxText(HWND box);
+// The icon a message box shows (its only static control with SS_ICON); null when it shows none.
+HICON MessageBoxIcon(HWND box);
 // The texts of every descendant window, in the platform's enumeration (z-) order.
 std::vector<std::string> GetChildTexts(HWND hwnd);
 // A direct child by control id; null when there is none.
