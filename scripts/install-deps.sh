@@ -14,6 +14,8 @@ packages=(
   gcab osslsigncode openssl
   xvfb xauth x11-utils imagemagick
   fonts-nanum locales
+  # The benchmarks: curl is the machine's own limit on loopback; matplotlib plots the figures.
+  curl python3-matplotlib
 )
 
 missing=()
