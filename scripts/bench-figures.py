@@ -53,16 +53,16 @@ def summarise(runs):
     return row
 
 
-def ratios(ways, specs):
-    """Per-round time ratios A/B for each spec whose ways both ran: the i-th run of A against the
-    i-th of B, which met the same state of the machine."""
+def ratios(ways, asked):
+    """Per-round time ratios for each "A/B" asked for whose ways both ran: the i-th run of A
+    against the i-th of B, which met the same state of the machine."""
     found = []
-    for spec in specs:
-        a, b = spec.split("/", 1)
+    for name in asked:
+        a, b = name.split("/", 1)
         if a in ways and b in ways:
             pairs = [x[0] / y[0] for x, y in zip(ways[a], ways[b]) if y[0] > 0]
             if pairs:
-                found.append((spec, len(pairs)) + spread(pairs))
+                found.append((name, len(pairs)) + spread(pairs))
     return found
 
 
@@ -91,11 +91,11 @@ def print_case(case, ways, found):
         if has_peak:
             line += f" {f'{peak[0]:.1f} ({peak[1]:.1f})' if peak else '-':>17}"
         print(line)
-    for spec, n, median, low, high in found:
-        print(f"  time ratio {spec}: {median:.2f} (median of {n} rounds; {fmt_range(low, high, 2)})")
+    for name, n, median, low, high in found:
+        print(f"  time ratio {name}: {median:.2f} (median of {n} rounds; {fmt_range(low, high, 2)})")
 
 
-def write_csv(path, cases, specs):
+def write_csv(path, cases, asked):
     with open(path, "w", newline="") as f:
         out = csv.writer(f)
         out.writerow(["case", "kind", "name", "runs", "median", "min", "max", "bytes",
@@ -108,8 +108,8 @@ def write_csv(path, cases, specs):
                 out.writerow([case, "seconds", way, row["runs"], f"{row['median']:.6f}", f"{row['min']:.6f}",
                               f"{row['max']:.6f}", row.get("bytes", "")]
                              + [f"{v:.2f}" if v != "" else "" for v in mbps + peak])
-            for spec, n, median, low, high in ratios(ways, specs):
-                out.writerow([case, "time ratio", spec, n, f"{median:.4f}", f"{low:.4f}", f"{high:.4f}"] + [""] * 6)
+            for name, n, median, low, high in ratios(ways, asked):
+                out.writerow([case, "time ratio", name, n, f"{median:.4f}", f"{low:.4f}", f"{high:.4f}"] + [""] * 6)
 
 
 def plot(path, cases, title):
