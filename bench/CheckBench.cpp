@@ -1,79 +1,99 @@
-// Check's own cost, printed as figures: the current route against a bare blocking fetch of the
-// same description, and a full installation against a bare fetch of the same loader.
-// Usage: qxbench_check <description URL> <loader URL> <scratch file>
+// Check's and Launch's own cost over the network's, one sample line per run (see BenchCommon.h),
+// each way interleaved with its bare fetch so that whatever else the machine does hits both alike.
+// Usage:
+//   qxbench_check route <runs> <description URL> <loader URL> <scratch file>
+//     a full installation (nothing recorded before each run) against a bare fetch of the loader;
+//     Check on the current route (the loader installed and current) against a bare fetch of the
+//     description; the hidden installer window alone
+//   qxbench_check launch <runs> <world URL> <scratch file>
+//     LaunchWorldFromUrl against a bare fetch of the world file, after `route`: the shell starts
+//     the installed loader for it (the call returns once the loader's process exists)
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
-#include <urlmon.h>
 
 #include <cstdio>
-#include <string>
+#include <cstdlib>
+#include <cstring>
 
+#include "bench/BenchCommon.h"
 #include "install/CheckRequest.h"
+#include "launch/WorldLaunch.h"
 #include "resources/resource.h"
 
 namespace {
 
-double Now()
+void BareFetch(const char* pszCase, const char* pszUrl, const char* pszFile)
 {
-    LARGE_INTEGER frequency, counter;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+    HRESULT hr;
+    const double seconds = TimedUrlDownloadToFile(pszUrl, pszFile, hr);
+    PrintSample(pszCase, SUCCEEDED(hr) ? "bare-fetch" : "bare-fetch-failed", seconds);
 }
 
-double BareFetch(const char* url, const char* file)
+void TimedCheck(const char* pszCase, const char* pszUrl)
 {
-    ::DeleteFileA(file);
+    BSTR bstr = ::SysAllocString(Wide(pszUrl).c_str());
     const double start = Now();
-    ::URLDownloadToFileA(nullptr, url, file, 0, nullptr);
-    return Now() - start;
-}
-
-double TimedCheck(const std::string& url, LONG& bOk)
-{
-    BSTR bstr = ::SysAllocString(std::wstring(url.begin(), url.end()).c_str());
-    const double start = Now();
-    bOk = RunCheckRequest(bstr);
+    const LONG bOk = RunCheckRequest(bstr);
     const double seconds = Now() - start;
     ::SysFreeString(bstr);
-    return seconds;
+    PrintSample(pszCase, bOk == 1 ? "Check" : "Check-failed", seconds);
+}
+
+void Route(int runs, const char* pszDescriptionUrl, const char* pszLoaderUrl, const char* pszScratch)
+{
+    for (int i = 0; i < runs; ++i) {
+        BareFetch("full-installation", pszLoaderUrl, pszScratch);
+        // Without the recorded install folder the next Check finds nothing installed.
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\Tessaron\\qxLoader");
+        TimedCheck("full-installation", pszDescriptionUrl);
+    }
+    for (int i = 0; i < runs; ++i) {
+        BareFetch("current-route", pszDescriptionUrl, pszScratch);
+        TimedCheck("current-route", pszDescriptionUrl);
+    }
+    // Part of the current route's cost is not the network's: the hidden installer window alone.
+    for (int i = 0; i < runs; ++i) {
+        const double start = Now();
+        CInstallDlg installer(nullptr);
+        installer.Create(IDD_INSTALL, nullptr);
+        installer.DestroyWindow();
+        PrintSample("installer-window", "create-destroy", Now() - start);
+    }
+}
+
+void Launch(int runs, const char* pszWorldUrl, const char* pszScratch)
+{
+    int arrived = 0, opened = 0;
+    for (int i = 0; i < runs; ++i) {
+        BareFetch("launch", pszWorldUrl, pszScratch);
+        const double start = Now();
+        const WorldLaunchOutcome outcome = LaunchWorldFromUrl(pszWorldUrl, DefaultWorldLaunchOptions());
+        PrintSample("launch", outcome.bDownloaded ? "Launch" : "Launch-failed", Now() - start);
+        arrived += outcome.bDownloaded;
+        opened += outcome.bOpened;
+    }
+    std::printf("# launch: the world file arrived in %d of %d runs; the shell opened it in %d\n", arrived, runs, opened);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: qxbench_check <description URL> <loader URL> <scratch file>\n");
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 0;
+    const bool route = argc == 6 && std::strcmp(argv[1], "route") == 0;
+    const bool launch = argc == 5 && std::strcmp(argv[1], "launch") == 0;
+    if (runs < 1 || !(route || launch)) {
+        std::fprintf(stderr,
+                     "usage: qxbench_check route <runs> <description URL> <loader URL> <scratch file>\n"
+                     "       qxbench_check launch <runs> <world URL> <scratch file>\n");
         return 2;
     }
     ::OleInitialize(nullptr);
-    const double loaderBare = BareFetch(argv[2], argv[3]);
-    LONG bOk = 0;
-    const double full = TimedCheck(argv[1], bOk);
-    std::printf("full-installation %.3f s (bOk %ld), bare loader fetch %.3f s, ratio %.2f\n", full, bOk, loaderBare,
-                full / loaderBare);
-
-    const int rounds = 5;
-    double current = 0, bare = 0;
-    for (int i = 0; i < rounds; ++i) {
-        bare += BareFetch(argv[1], argv[3]);
-        current += TimedCheck(argv[1], bOk);
-    }
-    std::printf("current-route %.4f s (bOk %ld), bare description fetch %.4f s, ratio %.2f (mean of %d)\n",
-                current / rounds, bOk, bare / rounds, current / bare, rounds);
-
-    // Part of the difference is not the network's: the hidden installer window alone.
-    double window = 0;
-    for (int i = 0; i < rounds; ++i) {
-        const double start = Now();
-        CInstallDlg installer(nullptr);
-        installer.Create(IDD_INSTALL, nullptr);
-        installer.DestroyWindow();
-        window += Now() - start;
-    }
-    std::printf("hidden-installer-window %.4f s (mean of %d)\n", window / rounds, rounds);
+    if (route)
+        Route(runs, argv[3], argv[4], argv[5]);
+    else
+        Launch(runs, argv[3], argv[4]);
     ::OleUninitialize();
     return 0;
 }

@@ -1,7 +1,11 @@
-// Download throughput, printed as figures: the download dialog's transfer against a bare
-// asynchronous urlmon bind that only counts the bytes (the platform's own ceiling on this path).
-// Usage: qxbench_download <url> <target file>
-// Prints one line per way: "<name> <bytes> <seconds> <MB/s>", then the peak working set.
+// One download of one file by one way, timed, with the peak working set of this process; run in a
+// fresh process per download so the peak belongs to that way and that size alone.
+// Usage: qxbench_download <case> <dialog|bare-bind|URLDownloadToFileA> <url> <target file>
+//   dialog              the progress dialog, as the installation shows it
+//   bare-bind           an asynchronous urlmon bind that only counts the bytes: what urlmon itself
+//                       delivers here, the ceiling for anything built on it
+//   URLDownloadToFileA  the platform's own blocking file download, writing the same file
+// Prints one sample line (see BenchCommon.h); a way that failed is named "<way>-failed".
 #include <windows.h>
 #include <ole2.h>
 #include <psapi.h>
@@ -9,24 +13,18 @@
 #include <wrl/client.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench/BenchCommon.h"
 #include "download/DownloadDlg.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-double Now()
-{
-    LARGE_INTEGER frequency, counter;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// Reads and drops everything: what urlmon itself can deliver on this machine.
+// Reads and drops everything.
 class CountingCallback final : public IBindStatusCallback {
 public:
     ULONGLONG bytes = 0;
@@ -79,64 +77,77 @@ private:
     std::vector<BYTE> m_buffer = std::vector<BYTE>(65536);
 };
 
-void Report(const char* name, ULONGLONG bytes, double seconds)
-{
-    std::printf("%s %llu %.3f %.1f\n", name, bytes, seconds, static_cast<double>(bytes) / seconds / 1e6);
-}
-
-double BareBind(const std::wstring& url, ULONGLONG& bytes)
+// Nothing is written: the target file is not used.
+bool BareBind(const char* pszUrl, const char*, double& seconds, ULONGLONG& bytes)
 {
     CountingCallback callback;
     ComPtr<IMoniker> moniker;
     ComPtr<IBindCtx> context;
     ComPtr<IStream> stream;
     const double start = Now();
-    if (FAILED(::CreateURLMoniker(nullptr, url.c_str(), &moniker)) ||
+    if (FAILED(::CreateURLMoniker(nullptr, Wide(pszUrl).c_str(), &moniker)) ||
         FAILED(::CreateAsyncBindCtx(0, &callback, nullptr, &context)) ||
         FAILED(moniker->BindToStorage(context.Get(), nullptr, IID_IStream, reinterpret_cast<void**>(stream.GetAddressOf()))))
-        return -1;
+        return false;
     MSG msg;
     while (!callback.done && ::GetMessageA(&msg, nullptr, 0, 0) > 0) ::DispatchMessageA(&msg);
+    seconds = Now() - start;
     bytes = callback.bytes;
-    return Now() - start;
+    return SUCCEEDED(callback.result);
 }
 
-ULONGLONG FileSize(const char* path)
+bool Dialog(const char* pszUrl, const char* pszFile, double& seconds, ULONGLONG& bytes)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    ::DeleteFileA(pszFile);
+    CDownloadDlg dlg;
+    dlg.m_strMessage = "Tessaron AutoInstall Program is performing ...";
+    dlg.m_strFilePath = pszFile;
+    dlg.m_strURL = pszUrl;
+    const double start = Now();
+    const bool ok = dlg.DoModal() == IDOK;
+    seconds = Now() - start;
+    bytes = FileSize(pszFile);
+    return ok;
+}
+
+bool PlatformFileDownload(const char* pszUrl, const char* pszFile, double& seconds, ULONGLONG& bytes)
+{
+    HRESULT hr;
+    seconds = TimedUrlDownloadToFile(pszUrl, pszFile, hr);
+    bytes = FileSize(pszFile);
+    return SUCCEEDED(hr);
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: qxbench_download <url> <target file>\n");
+    using Way = bool (*)(const char*, const char*, double&, ULONGLONG&);
+    static const struct {
+        const char* name;
+        Way run;
+    } kWays[] = {
+        {"dialog", Dialog},
+        {"bare-bind", BareBind},
+        {"URLDownloadToFileA", PlatformFileDownload},
+    };
+    Way run = nullptr;
+    for (const auto& way : kWays)
+        if (argc == 5 && std::strcmp(argv[2], way.name) == 0) run = way.run;
+    if (!run) {
+        std::fprintf(stderr, "usage: qxbench_download <case> <dialog|bare-bind|URLDownloadToFileA> <url> <target file>\n");
         return 2;
     }
     ::OleInitialize(nullptr);
-    const std::string url = argv[1];
-    const std::wstring wideUrl(url.begin(), url.end());
-
-    ULONGLONG bareBytes = 0;
-    const double bareSeconds = BareBind(wideUrl, bareBytes);
-    Report("bare-bind", bareBytes, bareSeconds);
-
-    CDownloadDlg dlg;
-    dlg.m_strMessage = "Tessaron AutoInstall Program is performing ...";
-    dlg.m_strFilePath = argv[2];
-    dlg.m_strURL = url.c_str();
-    const double start = Now();
-    const INT_PTR result = dlg.DoModal();
-    const double seconds = Now() - start;
-    Report(result == IDOK ? "dialog" : "dialog-failed", FileSize(argv[2]), seconds);
+    double seconds = 0;
+    ULONGLONG bytes = 0;
+    const bool ok = run(argv[3], argv[4], seconds, bytes);
 
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof(counters);
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters));
-    std::printf("peak-working-set %.1f MB\n", static_cast<double>(counters.PeakWorkingSetSize) / 1e6);
+    const std::string way = std::string(argv[2]) + (ok ? "" : "-failed");
+    PrintSample(argv[1], way.c_str(), seconds, static_cast<LONGLONG>(bytes), static_cast<LONGLONG>(counters.PeakWorkingSetSize));
     ::OleUninitialize();
-    return result == IDOK ? 0 : 1;
+    return ok ? 0 : 1;
 }

@@ -1,35 +1,39 @@
 #!/usr/bin/env bash
-# Download throughput on loopback, printed as figures: the download dialog, a bare urlmon bind
-# that only counts bytes (the platform's ceiling under Wine), and curl, on one file served by the
-# test server. Usage: bash scripts/bench-download.sh [size in MiB, default 64]
+# Download throughput on loopback, printed as figures: the progress dialog, a bare asynchronous
+# urlmon bind that only counts bytes, URLDownloadToFileA writing the same file, and curl (the
+# machine's limit), for each file size. Each size gets QX_BENCH_RUNS rounds (5 unless set); each
+# round runs every way once, in turn, and every Windows download in a fresh process, so its peak
+# working set is that one download's. The figures, their CSV and a plot of throughput against size
+# go to build/<arch>/benchstate/download-{figures.txt,figures.csv,throughput.png}.
+# Usage: bash scripts/bench-download.sh [size in MiB ...]   (default: 1 16 64 256)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-mib=${1:-64}
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(1 16 64 256)
+. "$(dirname "$0")/bench-env.sh"
 
-bash "$root/scripts/install-deps.sh" >/dev/null
-# The shipped 32-bit DLL where this machine runs 32-bit code, else the twin; the choice is printed.
-arch=$(bash "$root/scripts/pick-arch.sh")
-build=${QX_BUILD_ROOT:-$root/build}/$arch
-state=$build/benchstate
-command -v curl >/dev/null || apt-get install -y -qq curl >/dev/null
-QX_BUILD_ROOT=$(dirname "$build") bash "$root/scripts/build.sh" "$arch" >/dev/null
-trap 'bash "$root/tests/support/testenv.sh" stop "$state" "$root" >/dev/null 2>&1 || true' EXIT
-bash "$root/tests/support/testenv.sh" start "$state" "$root" "$arch" >/dev/null
-. "$state/env.sh"
-head -c $((mib * 1024 * 1024)) /dev/urandom >"$state/www/bench.bin"
-url="http://127.0.0.1:$(cat "$state/server.port")/bench.bin"
+samples=$state/download-samples.txt
+url=$server/bench.bin
 mkdir -p "$state/out"
-wine cmd /c exit </dev/null >/dev/null 2>&1
+: >"$samples"
+for mib in "${sizes[@]}"; do
+  head -c $((mib * 1024 * 1024)) /dev/urandom >"$state/www/bench.bin"
+  for run in $(seq "$runs"); do
+    echo "download: ${mib} MiB, round $run of $runs" >&2
+    for way in dialog bare-bind URLDownloadToFileA; do
+      bench_exe qxbench_download "${mib}MiB" "$way" "$url" "$(winpath "$state/out/$way.bin")" >>"$samples" || true
+    done
+    rm -f "$state/out/curl.bin"
+    seconds=$(curl -s -o "$state/out/curl.bin" -w '%{time_total}' "$url") || seconds=0
+    echo "${mib}MiB curl $seconds $(stat -c %s "$state/out/curl.bin" 2>/dev/null || echo 0) -" >>"$samples"
+  done
+  for way in dialog URLDownloadToFileA curl; do
+    cmp -s "$state/www/bench.bin" "$state/out/$way.bin" || echo "# ${mib} MiB: the file $way wrote differs from the served one" >>"$samples"
+  done
+done
 
-out=$(wine "$build/bench/qxbench_download.exe" "$url" "$(printf 'Z:%s' "$state/out/bench.bin" | tr / '\\')" </dev/null 2>/dev/null | tr -d '\r')
-cmp -s "$state/www/bench.bin" "$state/out/bench.bin" || echo "warning: the dialog's file differs from the served one"
-curl_s=$(curl -s -o "$state/out/curl.bin" -w '%{time_total}' "$url")
-
-echo "$out"
-echo "$out" | awk -v mib="$mib" -v cs="$curl_s" '
-  $1 == "bare-bind" { bare = $4 } $1 == "dialog" { dlg = $4 }
-  END {
-    curl = mib * 1048576 / cs / 1e6
-    printf "curl %d %.3f %.1f\n", mib * 1048576, cs, curl
-    if (bare > 0 && dlg > 0) printf "dialog/bare-bind %.2f  dialog/curl %.2f\n", dlg / bare, dlg / curl
-  }'
+echo "# each Windows download ran in a fresh process: its peak working set is that one download's"
+bench_figures "$samples" \
+  --ratio dialog/bare-bind --ratio dialog/URLDownloadToFileA --ratio dialog/curl --ratio bare-bind/curl \
+  --csv "$state/download-figures.csv" --plot "$state/download-throughput.png" \
+  --title "Download on loopback, $arch under Wine: median of $runs runs, bars min-max" | tee "$state/download-figures.txt"
+echo "figures: $state/download-figures.txt, .csv; plot: $state/download-throughput.png; the whole run took $SECONDS s"

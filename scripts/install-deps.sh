@@ -16,6 +16,8 @@ packages=(
   clang-14 libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick
   fonts-nanum locales
+  # The benchmarks: curl is the machine's own limit on loopback; matplotlib plots the figures.
+  curl python3-matplotlib
 )
 
 missing=()
