@@ -4,17 +4,58 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "framework/Trace.h"
 
+struct CSha256::Entries {
+    decltype(&::BCryptOpenAlgorithmProvider) open;
+    decltype(&::BCryptCloseAlgorithmProvider) close;
+    decltype(&::BCryptCreateHash) create;
+    decltype(&::BCryptHashData) hashData;
+    decltype(&::BCryptFinishHash) finish;
+    decltype(&::BCryptDestroyHash) destroy;
+};
+
+namespace {
+
+template <typename Fn>
+bool Resolve(HMODULE hModule, const char* pszName, Fn& fn)
+{
+    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(hModule, pszName)));
+    return fn != nullptr;
+}
+
+}  // namespace
+
 CSha256::CSha256()
 {
+    // Never from the current or the application's folder, where a page's download could lie.
+    m_bcrypt.Reset(::LoadLibraryExW(L"bcrypt.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (!m_bcrypt) {
+        Trace("SHA-256 unavailable: bcrypt.dll cannot be loaded (error %lu)", ::GetLastError());
+        m_bFailed = true;
+        return;
+    }
+    const HMODULE h = m_bcrypt.Get();
+    auto pEntries = std::make_unique<Entries>();
+    Entries& entries = *pEntries;
+    if (!Resolve(h, "BCryptOpenAlgorithmProvider", entries.open) ||
+        !Resolve(h, "BCryptCloseAlgorithmProvider", entries.close) || !Resolve(h, "BCryptCreateHash", entries.create) ||
+        !Resolve(h, "BCryptHashData", entries.hashData) || !Resolve(h, "BCryptFinishHash", entries.finish) ||
+        !Resolve(h, "BCryptDestroyHash", entries.destroy)) {
+        Trace("SHA-256 unavailable: bcrypt.dll lacks an entry point");
+        m_bFailed = true;
+        return;
+    }
+    m_pEntries = std::move(pEntries);
+
     BCRYPT_ALG_HANDLE hAlgorithm = nullptr;
     BCRYPT_HASH_HANDLE hHash = nullptr;
-    NTSTATUS status = ::BCryptOpenAlgorithmProvider(&hAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+    NTSTATUS status = m_pEntries->open(&hAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
     if (status >= 0) {
         m_hAlgorithm = hAlgorithm;
-        status = ::BCryptCreateHash(hAlgorithm, &hHash, nullptr, 0, nullptr, 0, 0);
+        status = m_pEntries->create(hAlgorithm, &hHash, nullptr, 0, nullptr, 0, 0);
         if (status >= 0) m_hHash = hHash;
     }
     if (status < 0) {
@@ -25,8 +66,9 @@ CSha256::CSha256()
 
 CSha256::~CSha256()
 {
-    if (m_hHash) ::BCryptDestroyHash(static_cast<BCRYPT_HASH_HANDLE>(m_hHash));
-    if (m_hAlgorithm) ::BCryptCloseAlgorithmProvider(static_cast<BCRYPT_ALG_HANDLE>(m_hAlgorithm), 0);
+    // The handles go before the library that made them (m_bcrypt is freed after this body).
+    if (m_hHash) m_pEntries->destroy(static_cast<BCRYPT_HASH_HANDLE>(m_hHash));
+    if (m_hAlgorithm) m_pEntries->close(static_cast<BCRYPT_ALG_HANDLE>(m_hAlgorithm), 0);
 }
 
 bool CSha256::Update(const void* pData, size_t cbData)
@@ -34,7 +76,7 @@ bool CSha256::Update(const void* pData, size_t cbData)
     const BYTE* p = static_cast<const BYTE*>(pData);
     while (!m_bFailed && cbData > 0) {
         const ULONG cbPiece = cbData > ULONG_MAX ? ULONG_MAX : static_cast<ULONG>(cbData);
-        if (::BCryptHashData(static_cast<BCRYPT_HASH_HANDLE>(m_hHash), const_cast<BYTE*>(p), cbPiece, 0) < 0)
+        if (m_pEntries->hashData(static_cast<BCRYPT_HASH_HANDLE>(m_hHash), const_cast<BYTE*>(p), cbPiece, 0) < 0)
             m_bFailed = true;
         p += cbPiece;
         cbData -= cbPiece;
@@ -45,7 +87,7 @@ bool CSha256::Update(const void* pData, size_t cbData)
 bool CSha256::Finish(Sha256Digest& digest)
 {
     if (m_bFailed) return false;
-    m_bFailed = ::BCryptFinishHash(static_cast<BCRYPT_HASH_HANDLE>(m_hHash), digest.data(),
+    m_bFailed = m_pEntries->finish(static_cast<BCRYPT_HASH_HANDLE>(m_hHash), digest.data(),
                                    static_cast<ULONG>(digest.size()), 0) < 0;
     // A finished hash takes no more data.
     const bool bDone = !m_bFailed;

@@ -1,11 +1,16 @@
 // SHA-256 through the platform's cryptography (bcrypt), fed as the bytes arrive so that a
-// download is checked without reading its file a second time.
+// download is checked without reading its file a second time. bcrypt is loaded, from the system
+// folder only, by the digest that needs it: most Checks never take one, and importing it made
+// every page's first Check pay for loading it.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
 #include <cstddef>
+#include <memory>
+
+#include "framework/Handles.h"
 
 using Sha256Digest = std::array<BYTE, 32>;
 
@@ -24,6 +29,10 @@ public:
     static bool ParseHex(const char* pszText, Sha256Digest& digest);
 
 private:
+    struct Entries;
+
+    UniqueLibrary m_bcrypt;
+    std::unique_ptr<const Entries> m_pEntries;  // into m_bcrypt; set once all are found
     void* m_hAlgorithm = nullptr;  // BCRYPT_ALG_HANDLE
     void* m_hHash = nullptr;       // BCRYPT_HASH_HANDLE
     bool m_bFailed = false;
