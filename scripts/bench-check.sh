@@ -2,12 +2,15 @@
 # Check's and Launch's cost over the network's, printed as figures (the median and min-max of
 # QX_BENCH_RUNS runs, 5 unless set, each way interleaved with its bare fetch):
 #   full-installation  Check with nothing installed (the loader through the progress dialog)
-#                      against a bare URLDownloadToFileA of the loader
+#                      against a bare URLDownloadToFileA of the loader; full-installation-without-
+#                      digest: the same with a description that names no SHA-256 for the loader
 #   current-route      Check with the loader installed and current against a bare fetch of the
 #                      description; installer-window: the hidden installer window alone
 #   launch             LaunchWorldFromUrl against a bare fetch of the world file; the shell starts
 #                      the installed loader for it, as on a user's machine (the stand-in loader,
 #                      which records its start and exits; Launch returns once its process exists)
+#                      and against fetch-and-open, the bare fetch followed by the same shell open
+#                      (so both start the loader), which leaves Launch's own share
 #   first-Check        the page's first Check, each run a fresh process: LoadLibrary of the built
 #                      DLL, DllGetClassObject and CreateInstance, and the call through IDispatch,
 #                      against a bare fetch of the description from a fresh process
@@ -23,6 +26,7 @@ cp "$build/samples/qxLoader.exe" "$state/www/qxLoader.exe"
 head -c $((mib * 1024 * 1024 - $(stat -c %s "$state/www/qxLoader.exe"))) /dev/urandom >>"$state/www/qxLoader.exe"
 sed -e "s|@SERVER@|$server|" -e "s|@VERSION@|5|" -e "s|@SHA256@|$(sha256sum "$state/www/qxLoader.exe" | cut -d' ' -f1)|" \
   "$root/samples/www/description.ini.in" >"$state/www/qxloader.ini"
+grep -v '^"sha256"=' "$state/www/qxloader.ini" >"$state/www/qxloader-nodigest.ini"
 cp "$root/samples/www/sample.qxl" "$state/www/world.qxl"
 samples=$state/check-samples.txt
 scratch=$(winpath "$state/bare.bin")
@@ -31,7 +35,8 @@ QX_LOADER_RECORD=$(winpath "$state/loader-record.txt")
 rm -f "$state/loader-record.txt"
 
 echo "check: full installation ($mib MiB loader) and the current route" >&2
-bench_exe qxbench_check route "$runs" "$server/qxloader.ini" "$server/qxLoader.exe" "$scratch" >"$samples" || true
+bench_exe qxbench_check route "$runs" "$server/qxloader.ini" "$server/qxLoader.exe" "$scratch" \
+  "$server/qxloader-nodigest.ini" >"$samples" || true
 echo "check: Launch" >&2
 bench_exe qxbench_check launch "$runs" "$server/world.qxl" "$scratch" >>"$samples" || true
 sleep 1
@@ -44,6 +49,6 @@ for run in $(seq "$runs"); do
   bench_exe qxbench_first bare "$server/qxloader.ini" "$scratch" >>"$samples" || true
 done
 
-bench_figures "$samples" --ratio Check/bare-fetch --ratio Launch/bare-fetch \
+bench_figures "$samples" --ratio Check/bare-fetch --ratio Launch/bare-fetch --ratio Launch/fetch-and-open \
   --csv "$state/check-figures.csv" | tee "$state/check-figures.txt"
 echo "figures: $state/check-figures.txt, .csv; the whole run took $SECONDS s"
