@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <ole2.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -60,6 +61,7 @@ class WatchedDownloadDlg : public CDownloadDlg {
 public:
     std::string sizeAtEnd;
     std::string messageAtEnd;
+    LRESULT barAtEnd = -1;
     int ends = 0;
 
 protected:
@@ -69,6 +71,7 @@ protected:
             ++ends;
             sizeAtEnd = GetDlgItemText(IDC_DOWNLOAD_SIZE).Str();
             messageAtEnd = GetDlgItemText(IDC_DOWNLOAD_TEXT).Str();
+            barAtEnd = ::SendMessageA(GetDlgItem(IDC_DOWNLOAD_PROGRESS), PBM_GETPOS, 0, 0);
         }
         return CDownloadDlg::OnMessage(nMsg, wParam, lParam, lResult);
     }
@@ -158,7 +161,9 @@ TEST_F(DownloadDialog, CallbackRefusesACancelledStartAndStreamsThatGiveNothing)
 TEST_F(DownloadDialog, WholeFileArrivesAndCompleteShowsBeforeTheDialogCloses)
 {
     const std::string bytes = Pattern(6 * 1024 * 1024 + 5);
-    const std::string url = testserver::Url(testserver::PutFile("dlg/big.bin", bytes));
+    // Arriving in steps 10 ms apart, so that the last step comes too soon after a redraw to get
+    // one of its own.
+    const std::string url = testserver::Url(testserver::PutFile("dlg/big.bin", bytes) + "?trickle=262144&delay=10");
     ASSERT_TRUE(testenv::WriteFileBytes(m_target, "an older loader"));
     WatchedDownloadDlg dlg;
     Prepare(dlg, url);
@@ -166,6 +171,7 @@ TEST_F(DownloadDialog, WholeFileArrivesAndCompleteShowsBeforeTheDialogCloses)
     EXPECT_EQ(1, dlg.ends);
     EXPECT_EQ(kMessage, dlg.messageAtEnd);
     EXPECT_EQ("Complete", dlg.sizeAtEnd);
+    EXPECT_EQ(100, dlg.barAtEnd) << "redraws are spaced out, but the last state must show";
     EXPECT_TRUE(bytes == testenv::ReadFileBytes(m_target));
     EXPECT_TRUE(FolderHoldsOnlyTheTarget());
 }
