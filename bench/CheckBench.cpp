@@ -18,11 +18,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <shellapi.h>
 #include <tlhelp32.h>
 #include <string>
 
 #include "bench/BenchCommon.h"
+#include "common/InstallFacts.h"
+#include "framework/Handles.h"
 #include "install/CheckRequest.h"
 #include "launch/WorldLaunch.h"
 #include "resources/resource.h"
@@ -85,13 +86,12 @@ void WaitUntilNoLoaderRuns()
 {
     for (int i = 0; i < 500; ++i) {
         bool bRunning = false;
-        const HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        if (hSnapshot == INVALID_HANDLE_VALUE) return;
+        const UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        if (!snapshot) return;
         PROCESSENTRY32 entry{};
         entry.dwSize = sizeof(entry);
-        for (BOOL b = ::Process32First(hSnapshot, &entry); b && !bRunning; b = ::Process32Next(hSnapshot, &entry))
-            bRunning = ::lstrcmpiA(entry.szExeFile, "qxLoader.exe") == 0;
-        ::CloseHandle(hSnapshot);
+        for (BOOL b = ::Process32First(snapshot.Get(), &entry); b && !bRunning; b = ::Process32Next(snapshot.Get(), &entry))
+            bRunning = ::lstrcmpiA(entry.szExeFile, kLoaderFileName) == 0;
         if (!bRunning) return;
         ::Sleep(10);
     }
@@ -105,12 +105,7 @@ void FetchAndOpen(const char* pszWorldUrl, const std::string& worldFile)
     HRESULT hr;
     const double start = Now();
     TimedUrlDownloadToFile(pszWorldUrl, worldFile.c_str(), hr);
-    SHELLEXECUTEINFOA info{};
-    info.cbSize = sizeof(info);
-    info.lpVerb = "open";
-    info.lpFile = worldFile.c_str();
-    info.nShow = SW_SHOW;
-    const bool bOpened = SUCCEEDED(hr) && ::ShellExecuteExA(&info);
+    const bool bOpened = SUCCEEDED(hr) && OpenWorldThroughShell(worldFile.c_str());
     PrintSample("launch", bOpened ? "fetch-and-open" : "fetch-and-open-failed", Now() - start);
 }
 

@@ -17,7 +17,9 @@ namespace {
 const char kWorldFile[] = "\\temp.qxl";
 const char kSettingsFile[] = "\\ActiveWorld\\Aworld.ini";
 
-bool OpenThroughShell(const char* pszWorldFile)
+}  // namespace
+
+bool OpenWorldThroughShell(const char* pszWorldFile)
 {
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);
@@ -26,8 +28,6 @@ bool OpenThroughShell(const char* pszWorldFile)
     info.nShow = SW_SHOW;
     return ::ShellExecuteExA(&info) != FALSE;
 }
-
-}  // namespace
 
 const WorldFilePair& WorldFilePairC()
 {
@@ -85,7 +85,7 @@ WorldLaunchOutcome LaunchWorldFromUrl(const char* pszUrl, const WorldLaunchOptio
     }
     if (!::WritePrivateProfileStringA("start", "world", outcome.strWorldName, pair.pszSettingsFile))
         Trace("launch: %s cannot be written (error %lu)", pair.pszSettingsFile, ::GetLastError());
-    outcome.bOpened = OpenThroughShell(pair.pszWorldFile);
+    outcome.bOpened = OpenWorldThroughShell(pair.pszWorldFile);
     if (!outcome.bOpened) Trace("launch: the shell cannot open %s (error %lu)", pair.pszWorldFile, ::GetLastError());
     return outcome;
 }

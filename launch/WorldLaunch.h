@@ -26,6 +26,9 @@ struct WorldLaunchOptions {
 // A world file is a few lines of settings; anything larger is not one.
 constexpr ULONGLONG kMaxWorldFileBytes = 1024 * 1024;
 
+// Opens a world file as Launch does: the shell's "open" verb of its document type.
+bool OpenWorldThroughShell(const char* pszWorldFile);
+
 const WorldFilePair& WorldFilePairC();
 const WorldFilePair& WorldFilePairD();
 WorldLaunchOptions DefaultWorldLaunchOptions();

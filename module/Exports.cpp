@@ -13,8 +13,6 @@ STDAPI DllCanUnloadNow()
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
     return GuardComCall("DllGetClassObject", [&] { return ServerGetClassObject(rclsid, riid, ppv); });
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "description/DescriptionFile.h"
 #include "framework/Handles.h"
 #include "install/InstallDlg.h"
+#include "launch/WorldLaunch.h"
 
 namespace {
 
@@ -289,12 +289,7 @@ TEST_F(RegistryEntries, RegisteredDocumentTypeStartsTheLoaderThroughTheShell)
     ::SetEnvironmentVariableA("QX_LOADER_RECORD", record.c_str());
     const std::string world = folder + "\\a world.qxl";
     ASSERT_TRUE(testenv::WriteFileBytes(world, "[Program]\r\nworld=x\r\n"));
-    SHELLEXECUTEINFOA info{};
-    info.cbSize = sizeof(info);
-    info.lpVerb = "open";
-    info.lpFile = world.c_str();
-    info.nShow = SW_SHOW;
-    ASSERT_TRUE(::ShellExecuteExA(&info));
+    ASSERT_TRUE(OpenWorldThroughShell(world.c_str()));
 
     std::string started;
     for (int waited = 0; waited < 15000 && started.find("\r\n") == std::string::npos; waited += 20) {
