@@ -7,6 +7,7 @@
 
 #include "framework/AppMessageBox.h"
 #include "framework/CString.h"
+#include "framework/ProtectedFolder.h"
 #include "framework/Trace.h"
 
 namespace {
@@ -47,7 +48,7 @@ int CheckPath(const char* pszPath, CheckPathMode nMode)
     // folder makes CreateDirectoryA fail, which is fine: only the folder's presence counts.
     for (size_t nEnd = path.find('\\', 3);; nEnd = path.find('\\', nEnd + 1)) {
         const std::string prefix = path.substr(0, nEnd == std::string::npos ? path.size() : nEnd);
-        ::CreateDirectoryA(prefix.c_str(), nullptr);
+        CreateProtectedFolder(prefix.c_str());
         if (!FolderExists(prefix.c_str())) {
             Trace("folder: %s cannot be made (error %lu)", prefix.c_str(), ::GetLastError());
             return FOLDER_NOT_CREATABLE;

@@ -5,6 +5,7 @@
 #include "download/DownloadDlg.h"
 #include "download/UrlFileDownload.h"
 #include "framework/AppMessageBox.h"
+#include "framework/ProtectedFolder.h"
 #include "framework/Trace.h"
 #include "common/DriveSpace.h"
 #include "common/InstallFacts.h"
@@ -29,7 +30,7 @@ constexpr bool kRequireLoaderSha256 = false;
 // the reason goes to the trace.
 void MakeFolder(const char* pszPath)
 {
-    if (!::CreateDirectoryA(pszPath, nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+    if (!CreateProtectedFolder(pszPath) && ::GetLastError() != ERROR_ALREADY_EXISTS)
         Trace("installer: %s cannot be made (error %lu)", pszPath, ::GetLastError());
 }
 

@@ -68,6 +68,8 @@ TEST(FolderPathCreate, MakesMissingLevelsOutermostFirst)
     EXPECT_TRUE(IsFolder(one));
     EXPECT_TRUE(IsFolder(two));
     EXPECT_TRUE(IsFolder(three));
+    // Each level made holds the loader's folder: other users may not plant anything in it.
+    for (const std::string& level : {one, two, three}) EXPECT_TRUE(testenv::OnlyOwnerAdminsAndSystemMayWrite(level)) << level;
 
     // Folders that exist already are no failure.
     EXPECT_EQ(CheckPath(three.c_str(), CHECK_PATH_CREATE), FOLDER_OK);

@@ -366,6 +366,7 @@ TEST_F(InstallDriver, DRootWhenCHasNoRoom)
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(testenv::FileExists(std::string(kRootD) + "\\temp.ini"));
     EXPECT_TRUE(m_loader == testenv::ReadFileBytes(std::string(kRootD) + "\\qxLoader.exe"));
+    EXPECT_TRUE(testenv::OnlyOwnerAdminsAndSystemMayWrite(kRootD));
     EXPECT_FALSE(testenv::FileExists(kRootC));
 }
 

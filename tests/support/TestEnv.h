@@ -22,6 +22,10 @@ void RemoveTree(const std::string& path);
 // Whether the folder holds nothing but the file `name` (or nothing at all): no temporary file of
 // a download is left beside its target.
 bool FolderHoldsOnly(const std::string& folder, const std::string& name);
+// Whether only the owner (or the current user), Administrators and SYSTEM may change the folder or
+// what is in it, and Everyone has no entry at all. (Wine keeps no DACL of its own: it maps the
+// one given at creation to the file's mode and reports it back from there, Everyone included.)
+bool OnlyOwnerAdminsAndSystemMayWrite(const std::string& folder);
 // A path of the build machine as the test programs see it: Wine maps the Linux root to Z:.
 std::string WindowsPath(const std::string& unixPath);
 // Sets the default value of a key under HKEY_CLASSES_ROOT, creating the key.
