@@ -1,18 +1,10 @@
 #include "install/InstallDlg.h"
 
-#include <cstring>
-
 #include "common/InstallFacts.h"
 #include "install/DecimalNumber.h"
 #include "install/RegistryScope.h"
-
-namespace {
-
-// The install directory is kept where MAX_PATH bytes, its zero included, is the room: a recorded
-// one that does not fit is taken as unreadable (a full installation records it anew), never cut.
-const size_t kMaxInstallDirLength = MAX_PATH - 1;
-
-}  // namespace
+#include "folder/FolderPathForm.h"
+#include "framework/Trace.h"
 
 // No version known on either side until the description names one: two equal numbers, so a
 // description without a "Version" entry finds an existing loader current.
@@ -53,23 +45,33 @@ int CInstallDlg::CompareInstalled(CDescriptionFile& file)
     for (const CDescriptionEntry* pEntry = file.GetFirst(); pEntry; pEntry = file.GetNext()) {
         if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "downurl") m_strDownURL = pEntry->m_strValue;
         if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "sha256") m_strLoaderSha256 = pEntry->m_strValue;
+        if (!IsRegistrySection(pEntry->m_strRoot)) continue;
+        const HKEY hRoot = RootKeyFromName(pEntry->m_strRoot);
         // A key outside our own is neither read nor allowed to decide anything: no full
         // installation for a value missing there, no version or install directory taken from it.
-        if (!IsKeyInRegistryScope(pEntry->m_strRoot, pEntry->m_strKey)) continue;
+        // An unknown root is not skipped: nothing can be read there, so a string value listed
+        // under it asks for the full installation, whose registry step then fails.
+        if (hRoot && !IsKeyInRegistryScope(pEntry->m_strRoot, pEntry->m_strKey)) {
+            Trace("registry: [%.100s\\%.200s] is not one of the loader's keys; \"%.100s\" is not read",
+                  pEntry->m_strRoot.GetString(), pEntry->m_strKey.GetString(), pEntry->m_strName.GetString());
+            continue;
+        }
 
-        const HKEY hRoot = RootKeyFromName(pEntry->m_strRoot);
         if (pEntry->m_nType == REG_SZ && !m_reg.ReadString(hRoot, pEntry->m_strKey, pEntry->m_strName))
             return INSTALL_FULL;
 
-        if (pEntry->m_strName == "Version") {
+        if (IsSameRegistryName(pEntry->m_strName, "Version")) {
             m_nNewVersion = DecimalNumber(pEntry->m_strValue);
             m_nOldVersion = m_reg.ReadDword(hRoot, pEntry->m_strKey, "Version");
             m_hVersionRoot = hRoot;
             m_strVersionKey = pEntry->m_strKey;
         }
-        if (pEntry->m_strName == "Path") {
+        if (IsSameRegistryName(pEntry->m_strName, "Path")) {
+            // Only a folder on a drive of this machine is an install directory: a share would
+            // hand the user's credentials to its host at every Check and take the loader from it.
             const char* pszPath = m_reg.ReadString(hRoot, pEntry->m_strKey, "Path");
-            if (!pszPath || std::strlen(pszPath) > kMaxInstallDirLength) {
+            if (!pszPath || CheckPathForm(pszPath) != FOLDER_OK) {
+                if (pszPath) Trace("installer: the recorded install directory is not a local folder; a full installation follows");
                 m_strPath.Empty();
                 return INSTALL_FULL;
             }

@@ -45,8 +45,11 @@ public:
     // unchanged) when the user gave none.
     int ChooseInstallDir();
     // Writes every entry of the description whose key is in the registry scope (RegistryScope.h),
-    // passing over every other; 0 at the first write that fails, with the entries before it left
-    // written.
+    // passing over every other; 0 at the first write that fails or the first registry section
+    // whose root is none of the three, with the entries before it left written. The install
+    // directory, the loader's command line, the edit flags and the extension's document type are
+    // the installer's, whatever the description says; value and key names are compared as the
+    // registry compares them.
     int WriteRegistryEntries(CDescriptionFile& file);
     // The document type's open command: the loader in the install directory, given the file.
     CString LoaderCommandLine() const;
@@ -56,7 +59,9 @@ public:
 
     // Walks the description against the registry and the disk, picking up the loader's address
     // (m_strDownURL), the offered and recorded versions and the recorded install directory
-    // (m_strPath) on the way; entries whose key is not in the registry scope are passed over. INSTALL_CURRENT, INSTALL_FULL or INSTALL_UPGRADE.
+    // (m_strPath) on the way; entries whose key is not in the registry scope are passed over, and
+    // a recorded install directory that is not a folder on a drive of this machine counts as
+    // unreadable. INSTALL_CURRENT, INSTALL_FULL or INSTALL_UPGRADE.
     int CompareInstalled(CDescriptionFile& file);
 
     // The root key that a description's section names ("HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",

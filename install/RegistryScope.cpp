@@ -9,15 +9,24 @@ namespace {
 struct ScopeRow {
     const char* pszRoot;
     const char* pszKey;
-    bool bSubkeys;  // whether the keys below it are ours too
+    RegistryKeyRole role;  // of the key and, but for the extension, of every key below it
 };
 
+// The first row that covers a key decides its role.
 const ScopeRow kScope[] = {
-    {"HKEY_CURRENT_USER", "SOFTWARE\\Tessaron", true},
-    {"HKEY_LOCAL_MACHINE", "SOFTWARE\\Tessaron", true},
-    // The extension key only names the document type: nothing of ours lies below it.
-    {"HKEY_CLASSES_ROOT", ".qxl", false},
-    {"HKEY_CLASSES_ROOT", "qxl_auto_file", true},
+    // The site lock's own list: administrators write it, a description never.
+    {"HKEY_CURRENT_USER", "SOFTWARE\\Tessaron\\qxChecker", REGKEY_OUT_OF_SCOPE},
+    {"HKEY_LOCAL_MACHINE", "SOFTWARE\\Tessaron\\qxChecker", REGKEY_OUT_OF_SCOPE},
+    {"HKEY_CURRENT_USER", "SOFTWARE\\Tessaron", REGKEY_RECORD},
+    {"HKEY_LOCAL_MACHINE", "SOFTWARE\\Tessaron", REGKEY_RECORD},
+    // The document type under each of its names. The extension key only names the type: nothing
+    // of ours lies below it.
+    {"HKEY_CLASSES_ROOT", ".qxl", REGKEY_EXTENSION},
+    {"HKEY_CLASSES_ROOT", "qxl_auto_file", REGKEY_DOCUMENT_TYPE},
+    {"HKEY_CURRENT_USER", "Software\\Classes\\.qxl", REGKEY_EXTENSION},
+    {"HKEY_CURRENT_USER", "Software\\Classes\\qxl_auto_file", REGKEY_DOCUMENT_TYPE},
+    {"HKEY_LOCAL_MACHINE", "Software\\Classes\\.qxl", REGKEY_EXTENSION},
+    {"HKEY_LOCAL_MACHINE", "Software\\Classes\\qxl_auto_file", REGKEY_DOCUMENT_TYPE},
 };
 
 // Every backslash splits, also one that follows a double-byte lead byte: the registry gets the
@@ -49,34 +58,56 @@ char LowerAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Only ASCII letters fold: the platform's own folding of other bytes depends on the code page,
-// and no name of ours needs it.
 bool SameName(const std::string& a, const std::string& b)
 {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
+    return IsSameRegistryName(a.c_str(), b.c_str());
 }
 
-bool RowCovers(const ScopeRow& row, const std::vector<std::string>& key)
+// How many of the key's components lie below the row's key; -1 when the row does not cover it.
+int DepthBelowRow(const ScopeRow& row, const std::vector<std::string>& key)
 {
     const std::vector<std::string> rowKey = Components(row.pszKey);
-    if (key.size() < rowKey.size() || (!row.bSubkeys && key.size() != rowKey.size())) return false;
+    if (key.size() < rowKey.size()) return -1;
     for (size_t i = 0; i < rowKey.size(); ++i)
-        if (!SameName(key[i], rowKey[i])) return false;
-    return true;
+        if (!SameName(key[i], rowKey[i])) return -1;
+    return static_cast<int>(key.size() - rowKey.size());
 }
 
 }  // namespace
 
-bool IsKeyInRegistryScope(const char* pszRoot, const char* pszKey)
+bool IsRegistrySection(const char* pszRoot)
 {
-    if (!pszRoot || !pszKey) return false;
+    return pszRoot && std::strncmp(pszRoot, "HKEY", 4) == 0;
+}
+
+bool IsSameRegistryName(const char* pszA, const char* pszB)
+{
+    if (!pszA || !pszB) return false;
+    for (; *pszA && *pszB; ++pszA, ++pszB)
+        if (LowerAscii(*pszA) != LowerAscii(*pszB)) return false;
+    return *pszA == *pszB;
+}
+
+bool EndsWithRegistryName(const char* pszText, const char* pszSuffix)
+{
+    if (!pszText || !pszSuffix) return false;
+    const size_t nText = std::strlen(pszText), nSuffix = std::strlen(pszSuffix);
+    return nText >= nSuffix && IsSameRegistryName(pszText + nText - nSuffix, pszSuffix);
+}
+
+RegistryKeyRole RegistryKeyRoleOf(const char* pszRoot, const char* pszKey)
+{
+    if (!pszRoot || !pszKey) return REGKEY_OUT_OF_SCOPE;
     const std::vector<std::string> key = Components(pszKey);
     for (const std::string& component : key)
-        if (!IsPlainName(component)) return false;
-    for (const ScopeRow& row : kScope)
-        if (std::strcmp(pszRoot, row.pszRoot) == 0 && RowCovers(row, key)) return true;
-    return false;
+        if (!IsPlainName(component)) return REGKEY_OUT_OF_SCOPE;
+    for (const ScopeRow& row : kScope) {
+        if (std::strcmp(pszRoot, row.pszRoot) != 0) continue;
+        const int nDepth = DepthBelowRow(row, key);
+        if (nDepth < 0) continue;
+        if (row.role == REGKEY_EXTENSION) return nDepth == 0 ? REGKEY_EXTENSION : REGKEY_OUT_OF_SCOPE;
+        if (row.role == REGKEY_DOCUMENT_TYPE && nDepth > 0) return REGKEY_BELOW_DOCUMENT_TYPE;
+        return row.role;
+    }
+    return REGKEY_OUT_OF_SCOPE;
 }

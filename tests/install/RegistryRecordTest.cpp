@@ -283,6 +283,8 @@ TEST_F(RegistryRecordCompare, DescriptionsAgainstAnInstalledLoader)
         {"sections that do not begin with HKEY are ignored",
          usual + "[hkey_current_user\\$KEY]\n\"Missing\"=\"v\"\n[Other\\$KEY]\n\"Gone\"=\"v\"\n", INSTALL_CURRENT, 4,
          4, url},
+        {"value names as the registry compares them", "[HKEY_CURRENT_USER\\$KEY]\n\"PATH\"=\"x\"\nversion=4\n",
+         INSTALL_CURRENT, 4, 4, ""},
         {"no Version entry: no version known on either side", "[HKEY_CURRENT_USER\\$KEY]\n\"Path\"=\"x\"\n",
          INSTALL_CURRENT, -1, -1, ""},
         {"the last downurl of Program counts, names and sections exactly",
@@ -388,7 +390,7 @@ TEST_F(RegistryRecordCompare, KeysOutsideTheLoadersOwnDecideNothing)
     const Case cases[] = {
         {"a missing string value in a Run key",
          "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\n\"qxMissing\"=\"v\"\n"},
-        {"a root name not in the table", "[HKEY_USERS\\$KEY]\n\"Missing\"=\"v\"\n"},
+        {"the site lock's own key", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessaron\\qxChecker]\n\"Missing\"=\"v\"\n"},
         {"a root name in lower case", "[hkey_current_user\\$KEY]\n\"Missing\"=\"v\"\n"},
         {"another record", "[HKEY_CURRENT_USER\\" + outside + "]\n" + record},
         {"another record through ..", "[HKEY_CURRENT_USER\\Software\\Tessaron\\..\\qxCheckerTestOutside]\n" + record},
@@ -405,19 +407,32 @@ TEST_F(RegistryRecordCompare, KeysOutsideTheLoadersOwnDecideNothing)
     }
     ::RegDeleteTreeA(HKEY_CURRENT_USER, outside.c_str());
     ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Tessaron\\..\\qxCheckerTestOutside");
+    // A root name that is none of the three is no key of ours either, but nothing can be read
+    // there: a string value listed under it asks for the full installation, whose write fails.
+    EXPECT_EQ(INSTALL_FULL, Compare(Usual("4") + "[HKEY_USERS\\$KEY]\n\"Missing\"=\"v\"\n"));
 }
 
-TEST_F(RegistryRecordCompare, RecordedDirectoryMustFitMaxPath)
+TEST_F(RegistryRecordCompare, RecordedDirectoryMustBeALocalFolderWithinMaxPath)
 {
-    // Recorded directories of 259 and 260 bytes; only the first counts as readable. Neither
-    // exists, so the readable one leads to an upgrade.
+    // Only a folder on a drive, of at most 259 bytes, counts as readable; none of these exists,
+    // so a readable one leads to an upgrade. A share would take the loader from its host and hand
+    // it the user's credentials at every Check.
     struct Case {
-        size_t length;
+        std::string recorded;
         int result;
     };
-    for (const Case& c : {Case{259, INSTALL_UPGRADE}, Case{260, INSTALL_FULL}, Case{1023, INSTALL_FULL}}) {
-        SCOPED_TRACE(c.length);
-        const std::string recorded = "C:\\" + std::string(c.length - 3, 'd');
+    const Case cases[] = {
+        {"C:\\" + std::string(256, 'd'), INSTALL_UPGRADE},
+        {"C:\\" + std::string(257, 'd'), INSTALL_FULL},
+        {"C:\\" + std::string(1020, 'd'), INSTALL_FULL},
+        {"\\\\evil.example\\s", INSTALL_FULL},
+        {"\\\\?\\C:\\qxLoader", INSTALL_FULL},
+        {"\\\\.\\C:\\qxLoader", INSTALL_FULL},
+        {"C:qxLoader", INSTALL_FULL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.recorded);
+        const std::string& recorded = c.recorded;
         SetString("", "Path", recorded);
         SetDword("", "Version", 4);
         EXPECT_EQ(Compare("[HKEY_CURRENT_USER\\$KEY]\n\"Path\"=\"x\"\nVersion=4\n"), c.result);

@@ -22,6 +22,14 @@ TEST(RegistryScope, OnlyTheLoadersOwnKeysAreInScope)
         {"HKEY_CLASSES_ROOT", "qxl_auto_file", true},
         {"HKEY_CLASSES_ROOT", "QXL_Auto_File\\shell\\open\\command", true},
         {"HKEY_CLASSES_ROOT", ".qxl\\shell\\open\\command", false},
+        // The document type per user and per machine; never the site lock's own list.
+        {"HKEY_CURRENT_USER", "Software\\Classes\\.QXL", true},
+        {"HKEY_CURRENT_USER", "Software\\Classes\\.qxl\\shell", false},
+        {"HKEY_LOCAL_MACHINE", "SOFTWARE\\CLASSES\\qxl_auto_file\\shell\\open\\command", true},
+        {"HKEY_CURRENT_USER", "Software\\Classes\\txtfile\\shell\\open\\command", false},
+        {"HKEY_LOCAL_MACHINE", "SOFTWARE\\Tessaron\\qxChecker", false},
+        {"HKEY_CURRENT_USER", "software\\tessaron\\QXCHECKER\\x", false},
+        {"HKEY_LOCAL_MACHINE", "SOFTWARE\\Tessaron\\qxCheckerX", true},
         // Whole components only.
         {"HKEY_CURRENT_USER", "SOFTWARE\\Tessaron2", false},
         {"HKEY_CURRENT_USER", "SOFTWARE\\TessaronX\\qxLoader", false},
