@@ -28,6 +28,7 @@ STDMETHODIMP CBindCallback::QueryInterface(REFIID riid, void** ppv)
     static const QITAB kInterfaces[] = {
         QITABENT(CBindCallback, IBindStatusCallback),
         QITABENT(CBindCallback, IHttpNegotiate),
+        QITABENT(CBindCallback, IBindCallbackRedirect),
         {nullptr, 0},
     };
     return ::QISearch(this, kInterfaces, riid, ppv);
@@ -76,13 +77,7 @@ STDMETHODIMP CBindCallback::OnProgress(ULONG ulProgress, ULONG ulProgressMax, UL
     Touch();
     if (m_bCancelled) return S_OK;
     if (ulStatusCode == BINDSTATUS_REDIRECTING) {
-        // The server may send us anywhere; we follow only where we would have gone ourselves, and
-        // not round in circles: Wine's wininet follows a redirect loop for as long as it lasts.
-        CString why;
-        if (++m_nRedirects > kMaxRedirects)
-            Refuse("too many redirects");
-        else if (FAILED(m_rules.urls.Check(szStatusText, nullptr, why)))
-            Refuse(why);
+        AllowRedirect(szStatusText, kProgressChannel);
         return S_OK;
     }
     if (ulStatusCode != BINDSTATUS_BEGINDOWNLOADDATA && ulStatusCode != BINDSTATUS_DOWNLOADINGDATA &&
@@ -227,6 +222,34 @@ void CBindCallback::FailWrite()
     m_outcome.writeFailed = true;
     m_part.Close();
     Abort();
+}
+
+STDMETHODIMP CBindCallback::Redirect(LPCWSTR lpcUrl, VARIANT_BOOL* vbCancel)
+{
+    if (!vbCancel) return E_INVALIDARG;
+    Touch();
+    *vbCancel = m_bCancelled || !AllowRedirect(lpcUrl, kVetoChannel) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+bool CBindCallback::AllowRedirect(LPCWSTR pszUrl, RedirectChannel channel)
+{
+    const std::wstring url = pszUrl ? pszUrl : L"";
+    // The other channel's report of the redirect just judged: judged once, counted once.
+    if (m_lastRedirectChannel != kNoChannel && m_lastRedirectChannel != channel && url == m_strLastRedirect) {
+        m_lastRedirectChannel = kNoChannel;
+        return !m_outcome.refused;
+    }
+    m_lastRedirectChannel = channel;
+    m_strLastRedirect = url;
+    // The server may send us anywhere; we follow only where we would have gone ourselves, and
+    // not round in circles: Wine's wininet follows a redirect loop for as long as it lasts.
+    CString why;
+    if (++m_nRedirects > kMaxRedirects)
+        Refuse("too many redirects");
+    else if (FAILED(m_rules.urls.Check(pszUrl, nullptr, why)))
+        Refuse(why);
+    return !m_outcome.refused;
 }
 
 void CBindCallback::Refuse(const char* pszWhy)

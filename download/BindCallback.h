@@ -8,6 +8,7 @@
 #include <wrl/client.h>
 
 #include <memory>
+#include <string>
 
 #include "download/DownloadObserver.h"
 #include "download/DownloadOutcome.h"
@@ -18,7 +19,7 @@
 // Sent to the progress dialog when a transfer has ended, successfully or not.
 constexpr UINT WM_DOWNLOAD_DONE = WM_USER + 1;
 
-class CBindCallback final : public IBindStatusCallback, public IHttpNegotiate {
+class CBindCallback final : public IBindStatusCallback, public IHttpNegotiate, public IBindCallbackRedirect {
 public:
     // `pObserver` may be null: the blocking download runs without one.
     static Microsoft::WRL::ComPtr<CBindCallback> Create(const char* pszFilePath, const DownloadRules& rules = DownloadRules(),
@@ -46,6 +47,11 @@ public:
     STDMETHODIMP OnResponse(DWORD dwResponseCode, LPCWSTR szResponseHeaders, LPCWSTR szRequestHeaders,
                             LPWSTR* pszAdditionalRequestHeaders) override;
 
+    // IBindCallbackRedirect: where urlmon offers it (Windows 8 and later, Internet Explorer 10
+    // and later), a redirect is judged before the redirected request is sent; elsewhere only when
+    // it is reported as progress, by which time the request may have gone out.
+    STDMETHODIMP Redirect(LPCWSTR lpcUrl, VARIANT_BOOL* vbCancel) override;
+
     // Cancels: the transfer is aborted and the callback lets go of its observer and its file, so
     // notifications that still arrive touch nothing. The target keeps what it had.
     void Cancel();
@@ -68,6 +74,10 @@ private:
     void FailWrite();
     bool ReceivedWholeBody() const { return m_nExpectedBytes < 0 || m_cbTotal == static_cast<ULONGLONG>(m_nExpectedBytes); }
     bool DigestMatches();
+    // The rules' verdict on one redirect, which may be reported through both channels: false (and
+    // the transfer refused) for one to an address we would not fetch, or one too many.
+    enum RedirectChannel { kNoChannel, kVetoChannel, kProgressChannel };
+    bool AllowRedirect(LPCWSTR pszUrl, RedirectChannel channel);
 
     // More redirects than any site of ours needs.
     static constexpr int kMaxRedirects = 10;
@@ -86,6 +96,8 @@ private:
     long long m_nExpectedBytes = -1;  // Content-Length of an unencoded body, -1 when unknown
     DWORD m_dwLastActivity;
     int m_nRedirects = 0;
+    RedirectChannel m_lastRedirectChannel = kNoChannel;  // which channel judged the last redirect
+    std::wstring m_strLastRedirect;
     bool m_bStopped = false;
     bool m_bCancelled = false;
 };

@@ -9,7 +9,9 @@
 
 #include "TestEnv.h"
 #include "TestServer.h"
+#include "download/BindCallback.h"
 #include "download/UrlFileDownload.h"
+#include "launch/WorldLaunch.h"
 #include "framework/Handles.h"
 
 namespace {
@@ -154,6 +156,8 @@ TEST_F(UrlFileDownload, RulesRefuseAddressesRedirectsSizesAndBytes)
     CSha256 hash;
     ASSERT_TRUE(hash.Update(bytes.data(), bytes.size()));
     ASSERT_TRUE(hash.Finish(whole.expectedSha256));
+    DownloadRules lastByte = whole;
+    lastByte.expectedSha256.back() ^= 1;
 
     struct Case {
         const char* name;
@@ -172,6 +176,7 @@ TEST_F(UrlFileDownload, RulesRefuseAddressesRedirectsSizesAndBytes)
         {"an announced length over the cap", testserver::Url(path), capped, true},
         {"a chunked body over the cap", testserver::Url(path + "?chunked=1"), capped, true},
         {"bytes with another digest", testserver::Url(path), digest, true},
+        {"a digest that differs in its last byte only", testserver::Url(path), lastByte, true},
         // Wine ends a chunked body closed before its last chunk like a whole one; a digest tells.
         {"a chunked body without its last chunk", testserver::Url(path + "?chunked=1&cut=16384"), whole, true},
     };
@@ -189,6 +194,15 @@ TEST_F(UrlFileDownload, RulesRefuseAddressesRedirectsSizesAndBytes)
     EXPECT_FALSE(testserver::WaitForLogEntry(unlisted, 0)) << "a refused address was requested";
     // A redirect is judged when urlmon reports it; Wine's wininet has sent the redirected request
     // by then, so only what arrives from it is refused, not the request itself.
+
+    // Where urlmon offers to veto a redirect before it is sent, the same rules decide.
+    for (const wchar_t* to : {L"http://localhost/dl/redirected.bin", L"http://127.0.0.1/dl/redirected.bin"}) {
+        Microsoft::WRL::ComPtr<IBindCallbackRedirect> veto;
+        ASSERT_EQ(S_OK, CBindCallback::Create(m_target.c_str(), loopback).As(&veto));
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        EXPECT_EQ(S_OK, veto->Redirect(to, &cancel));
+        EXPECT_EQ(std::wstring(to).find(L"localhost") != std::wstring::npos ? VARIANT_TRUE : VARIANT_FALSE, cancel);
+    }
 
     // The same rules let the right file through.
     capped.cbMaxBytes = bytes.size();
@@ -208,4 +222,10 @@ TEST_F(UrlFileDownload, SteadyTrickleEndsAtTheDeadline)
     EXPECT_TRUE(result.timedOut);
     EXPECT_FALSE(result.Succeeded());
     EXPECT_EQ("kept", testenv::ReadFileBytes(m_target));
+    // What a page is held by at most when nothing else is asked: the description's and the world
+    // file's downloads alike.
+    EXPECT_EQ(60u * 1000, kDefaultDownloadIdleLimitMs);
+    EXPECT_EQ(5u * 60 * 1000, kDefaultDownloadDeadlineMs);
+    EXPECT_EQ(kDefaultDownloadIdleLimitMs, DefaultWorldLaunchOptions().dwIdleLimitMs);
+    EXPECT_EQ(kDefaultDownloadDeadlineMs, DefaultWorldLaunchOptions().dwDeadlineMs);
 }
