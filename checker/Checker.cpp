@@ -9,6 +9,7 @@
 #include "checker/SiteLock.h"
 #include "com/ComGuard.h"
 #include "framework/Trace.h"
+#include "framework/WinApp.h"
 #include "install/CheckRequest.h"
 #include "launch/WorldLaunch.h"
 #include "com/ModuleState.h"
@@ -66,6 +67,12 @@ private:
 };
 
 volatile LONG CRequestSlot::s_nBusy = 0;
+
+// The lock this module carries, read when a call needs it: the resource is mapped with the module.
+bool PermitByThisModulesLock(DWORD dwSafetyOptions, IOleClientSite* pClientSite, CUrlPolicy& urls)
+{
+    return PermitRequest(dwSafetyOptions, pClientSite, ReadBuiltInSiteLock(AfxGetInstanceHandle()), urls);
+}
 
 bool IsAddressSized(BSTR bstr, const char* pszMethod)
 {
@@ -228,7 +235,7 @@ STDMETHODIMP CChecker::Check(BSTR bstrLoaderInfo, LONG* bOk)
         CRequestSlot slot;
         CUrlPolicy urls;
         if (slot.IsHeld("Check") && IsAddressSized(bstrLoaderInfo, "Check") &&
-            PermitRequest(m_dwSafety, m_spClientSite.Get(), urls))
+            PermitByThisModulesLock(m_dwSafety, m_spClientSite.Get(), urls))
             *bOk = RunCheckRequest(bstrLoaderInfo, InstallSystem::Platform(), urls);
         return S_OK;
     });
@@ -242,7 +249,7 @@ STDMETHODIMP CChecker::Launch(BSTR bstrURL)
         CRequestSlot slot;
         WorldLaunchOptions options = DefaultWorldLaunchOptions();
         if (slot.IsHeld("Launch") && IsAddressSized(bstrURL, "Launch") &&
-            PermitRequest(m_dwSafety, m_spClientSite.Get(), options.urls))
+            PermitByThisModulesLock(m_dwSafety, m_spClientSite.Get(), options.urls))
             LaunchWorld(bstrURL, options);
         return S_OK;
     });

@@ -1,8 +1,8 @@
-// The site lock: a page that the container does not trust (a browser says so by enabling
-// INTERFACESAFE_FOR_UNTRUSTED_CALLER) gets the control's work only when the page comes from an
-// allowed site, and then only from allowed sites. The sites are the list built in (the
-// QX_ALLOWED_SITES build setting) and the administrators' additions in the registry; with none at
-// all there is no lock.
+// The site lock: whenever the control sits in a page, the page must come from an allowed site
+// (SiteList.h), and the control then fetches only from allowed sites. It does not matter whether
+// the browser turned on the safety options: in zones where it may script controls without them,
+// it never asks. Only a container that names no page, a script host, is trusted, with any web
+// address; unless it asked for untrusted-caller safety, which only a page has reason to.
 #pragma once
 
 #include <windows.h>
@@ -10,22 +10,19 @@
 
 #include <string>
 
+#include "checker/SiteList.h"
 #include "download/UrlPolicy.h"
 
-// Where administrators add sites: a REG_MULTI_SZ (one entry per string) or REG_SZ (entries
-// separated by ';') named kAllowedSitesValue under HKEY_LOCAL_MACHINE\kAllowedSitesKey.
-extern const char kAllowedSitesKey[];
-extern const char kAllowedSitesValue[];
+// What the client site says of the page that holds the control.
+struct PageName {
+    bool bNamed = false;  // the container names a page, through its moniker or its document
+    std::wstring url;     // the page's address; empty when it was named but cannot be read
+};
 
-// The built-in list and the machine's additions; a list that is set but has no valid entry
-// allows nothing.
-CUrlPolicy AllowedSites();
+// The container's moniker first (a browser's site gives the page's address there), else the
+// URL of the container's HTML document.
+PageName NamePage(IOleClientSite* pClientSite);
 
-// The page's address as its container tells it through the client site (the container's
-// moniker); empty when the container tells none.
-std::wstring PageUrl(IOleClientSite* pClientSite);
-
-// Whether a call may act, and from where it may then fetch. An untrusted caller's page must be
-// on the list (a container that names no page is refused); a trusted caller (a script host) may
-// fetch any web address.
-bool PermitRequest(DWORD dwSafetyOptions, IOleClientSite* pClientSite, CUrlPolicy& urls);
+// Whether a call may act and, in `urls`, from where it may then fetch, by the lock built into
+// `builtIn` and the administrators' list.
+bool PermitRequest(DWORD dwSafetyOptions, IOleClientSite* pClientSite, const BuiltInSiteLock& builtIn, CUrlPolicy& urls);

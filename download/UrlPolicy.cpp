@@ -58,6 +58,8 @@ bool CUrlPolicy::ParseSite(const char* pszEntry, Site& site)
         text.erase(0, 2);
     }
     if (!IsHostText(text)) return false;
+    // "*.com" would be a whole top-level domain: a wildcard needs a domain of two labels.
+    if (site.bSubdomains && text.find('.') == std::string::npos) return false;
     site.host.assign(text.begin(), text.end());
     return true;
 }

@@ -26,7 +26,8 @@ public:
 
     // Reads an entry as a publisher or an administrator writes it: "host", "*.domain",
     // "http://host", "https://*.domain". False for anything else (a port, a path, a stray
-    // character, an empty host), which then allows nothing.
+    // character, an empty host, a wildcard over a single label such as "*.com"), which then
+    // allows nothing.
     static bool ParseSite(const char* pszEntry, Site& site);
     void AddSite(const Site& site) { m_sites.push_back(site); }
     // From now on only listed sites pass, even when no valid entry was added.

@@ -8,6 +8,10 @@
 // Registry script that registration runs (resource type "REGISTRY").
 #define IDR_CHECKER 103
 
+// The site lock built in (RCDATA): text lines "allow-any-site=yes|no" and "site=<entry>", written
+// by the build from QX_ALLOWED_SITES and QX_ALLOW_ANY_SITE.
+#define IDR_SITE_LOCK 104
+
 // Dialog templates.
 #define IDD_DOWNLOAD 134
 #define IDD_INSTALL 201

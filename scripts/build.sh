@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Configures and builds the DLL, the samples, the test programs and the benchmarks of each named
 # architecture into build/<arch> (or $QX_BUILD_ROOT/<arch>): i686 is the shipped 32-bit DLL,
-# x86_64 its 64-bit twin. With no architecture named, both. QX_ALLOWED_SITES (unset: none) is the
-# site lock built in; each build states it, so the demo's locked build and the tests' build of the
-# same folder never inherit each other's.
+# x86_64 its 64-bit twin. With no architecture named, both. QX_ALLOWED_SITES is the site lock built
+# in (unset: no site, so no page may use the DLL); each build states it, so the demo's locked build
+# and the tests' build of the same folder never inherit each other's.
 #   [QX_ALLOWED_SITES="host;*.domain;http://host"] build.sh [i686] [x86_64]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,15 +1,19 @@
 // The control as a page we do not trust would script it, through the DLL's own exports: the site
-// lock that a browser's untrusted-caller safety turns on (with a test container that names the
-// page), oversize arguments, and a page that lets go of the control while a call runs.
+// lock that applies whenever a container names a page (a test container that names it through its
+// moniker or its document), the lock a DLL carries and the administrators' list, oversize
+// arguments, and a page that lets go of the control while a call runs.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <objsafe.h>
+#include <mshtml.h>
+#include <mshtmdid.h>
 #include <ocidl.h>
 #include <oleauto.h>
 #include <urlmon.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <functional>
 #include <list>
 #include <string>
@@ -17,8 +21,9 @@
 #include "TestEnv.h"
 #include "ProductDll.h"
 #include "TestServer.h"
+#include "UiHelper.h"
+#include "checker/SiteList.h"
 #include "framework/Handles.h"
-#include "qxAllowedSites.h"
 #include "qxChecker.h"
 
 using Microsoft::WRL::ComPtr;
@@ -32,10 +37,45 @@ const char kSitesKey[] = "SOFTWARE\\Tessaron\\qxChecker";
 
 using namespace productdll;
 
-// The page as a browser's client site tells it: its moniker is the page's address.
+// The page's HTML document as a browser's container offers it: only its URL property is read, and
+// that through the document's dispatch side.
+class PageDocument final : public IOleContainer, public IDispatch {
+public:
+    explicit PageDocument(std::wstring url) : m_url(std::move(url)) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        *ppv = riid == IID_IUnknown || riid == IID_IOleContainer      ? static_cast<void*>(static_cast<IOleContainer*>(this))
+               : riid == IID_IDispatch || riid == IID_IHTMLDocument2 ? static_cast<void*>(static_cast<IDispatch*>(this))
+                                                                     : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives as long as its site
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP ParseDisplayName(IBindCtx*, LPOLESTR, ULONG*, IMoniker**) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumObjects(DWORD, IEnumUnknown**) override { return E_NOTIMPL; }
+    STDMETHODIMP LockContainer(BOOL) override { return S_OK; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override
+    {
+        if (id != DISPID_IHTMLDOCUMENT2_URL || !(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
+        result->vt = VT_BSTR;
+        result->bstrVal = ::SysAllocString(m_url.c_str());
+        return S_OK;
+    }
+
+private:
+    std::wstring m_url;
+};
+
+enum class Naming { ByMoniker, ByDocument };
+
+// The page as a browser's client site tells it: its moniker, or its container's document, gives
+// the page's address; an empty address names no page.
 class PageSite final : public IOleClientSite {
 public:
-    explicit PageSite(std::wstring url) : m_url(std::move(url)) {}
+    PageSite(std::wstring url, Naming naming) : m_url(std::move(url)), m_naming(naming), m_document(m_url) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
         if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
@@ -52,13 +92,13 @@ public:
     STDMETHODIMP GetMoniker(DWORD, DWORD dwWhichMoniker, IMoniker** ppmk) override
     {
         *ppmk = nullptr;
-        if (dwWhichMoniker != OLEWHICHMK_CONTAINER || m_url.empty()) return E_FAIL;
+        if (dwWhichMoniker != OLEWHICHMK_CONTAINER || m_url.empty() || m_naming != Naming::ByMoniker) return E_FAIL;
         return ::CreateURLMonikerEx(nullptr, m_url.c_str(), ppmk, URL_MK_UNIFORM);
     }
     STDMETHODIMP GetContainer(IOleContainer** ppContainer) override
     {
-        *ppContainer = nullptr;
-        return E_NOINTERFACE;
+        *ppContainer = m_url.empty() || m_naming != Naming::ByDocument ? nullptr : &m_document;
+        return *ppContainer ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP ShowObject() override { return S_OK; }
     STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
@@ -66,6 +106,8 @@ public:
 
 private:
     std::wstring m_url;
+    Naming m_naming;
+    PageDocument m_document;
     ULONG m_cRef = 1;
 };
 
@@ -76,10 +118,13 @@ std::wstring Wide(const std::string& text)
 
 class HostileCaller : public ::testing::Test {
 protected:
+    // The DLL under test: this build's, which lists no site, as a default build does.
+    virtual std::string DllPath() const { return Path(); }
+
     void SetUp() override
     {
         ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
-        m_dll.Reset(::LoadLibraryA(Path().c_str()));
+        m_dll.Reset(::LoadLibraryA(DllPath().c_str()));
         ASSERT_TRUE(m_dll);
         m_canUnload = Export<CanUnloadFn>(m_dll.Get(), "DllCanUnloadNow");
         auto getClassObject = Export<GetClassObjectFn>(m_dll.Get(), "DllGetClassObject");
@@ -120,9 +165,9 @@ protected:
 
     // Sites the control in a page at `pageUrl` (empty: a container that names no page) and, when
     // asked, turns on the safety a browser asks for. The site lives as long as the fixture.
-    void Place(const std::wstring& pageUrl, bool untrustedCaller)
+    void Place(const std::wstring& pageUrl, bool untrustedCaller, Naming naming = Naming::ByMoniker)
     {
-        m_sites.emplace_back(pageUrl);
+        m_sites.emplace_back(pageUrl, naming);
         ComPtr<IOleObject> object;
         ASSERT_EQ(S_OK, m_checker.As(&object));
         ASSERT_EQ(S_OK, object->SetClientSite(&m_sites.back()));
@@ -186,21 +231,32 @@ protected:
 
 }  // namespace
 
-TEST_F(HostileCaller, UntrustedPagesOffTheListGetNothingDone)
+TEST_F(HostileCaller, PagesOffTheListGetNothingDone)
 {
     const std::string settings = std::string(kRoot) + "\\ActiveWorld\\Aworld.ini";
     ASSERT_TRUE(testenv::WriteFileBytes(settings, "[start]\r\nworld=Mine\r\n"));
+    const std::wstring listed = Wide(testserver::Url("/lock/page.html"));
     struct Case {
         const char* name;
-        const wchar_t* page;  // null: a container that names no page
+        std::wstring page;  // empty: a container that names no page
+        bool untrusted;     // the browser turned on untrusted-caller safety
+        Naming naming;
+        bool listsSites;    // the administrators list http://127.0.0.1; else this build's list alone
     } const cases[] = {
-        {"a page of another site", L"http://evil.example/page.html"},
-        {"a look-alike host", L"http://127.0.0.1.evil.example/page.html"},
-        {"a local page", L"file:///C:/page.html"},
-        {"a container that names no page", L""},
+        {"a page of another site", L"http://evil.example/page.html", true, Naming::ByMoniker, true},
+        {"a look-alike host", L"http://127.0.0.1.evil.example/page.html", true, Naming::ByMoniker, true},
+        {"a local page", L"file:///C:/page.html", true, Naming::ByMoniker, true},
+        {"an untrusted caller's container that names no page", L"", true, Naming::ByMoniker, true},
+        // Zones where the browser scripts controls without asking for safety: a page all the same.
+        {"a page that never asks for safety", L"http://evil.example/page.html", false, Naming::ByMoniker, true},
+        {"a page named by its document", L"http://evil.example/page.html", false, Naming::ByDocument, true},
+        // A build that lists no site locks every page out, the listed one of the tests included.
+        {"any page, with no list at all", listed, true, Naming::ByMoniker, false},
+        {"any page named by its document, with no list", listed, false, Naming::ByDocument, false},
     };
     for (const Case& c : cases) {
-        Place(c.page, true);
+        if (!c.listsSites) ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSitesKey);
+        Place(c.page, c.untrusted, c.naming);
         EXPECT_EQ(0, Check(testserver::Url(m_description))) << c.name;
         Launch(testserver::Url(m_world));
     }
@@ -222,25 +278,88 @@ TEST_F(HostileCaller, ListedPagesActAndFetchOnlyFromListedSites)
     EXPECT_FALSE(testserver::WaitForLogEntry(elsewhere, 0));
     EXPECT_FALSE(testenv::FileExists(std::string(kRoot) + "\\temp.qxl"));
 
-    // An administrator's list on the machine locks a build that lists nothing, and its entries
-    // count like built-in ones: "*." names the domain and the hosts below it.
-    SetAllowedSites("http://*.example\0http://127.0.0.1\0", 34);
+    // "*." names the domain and the hosts below it; a page named by its document counts alike.
+    SetAllowedSites("http://*.example.net\0http://127.0.0.1\0", 38);
+    Place(Wide(testserver::Url("/lock/page.html")), false, Naming::ByDocument);
     EXPECT_EQ(1, Check(testserver::Url(m_description)));
 }
 
-TEST_F(HostileCaller, TrustedHostsAndUnlockedListsAreNotLocked)
+TEST_F(HostileCaller, ScriptHostsThatNameNoPageAreTrustedWithAnyWebAddress)
 {
-    // A script host does not turn on untrusted-caller safety: it is trusted with any web address.
+    // A script host names no page and does not turn on untrusted-caller safety.
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSitesKey);
     Place(L"", false);
     EXPECT_EQ(1, Check(LocalhostUrl(m_description)));
     EXPECT_TRUE(testserver::WaitForLogEntry(m_description, 0));
+}
 
-    // With no list at all (the administrators' removed, the build listing none), nothing is locked.
+// The administrators' list, read in process, as a development build (which allows any page) and a
+// locked one take it: from either registry view, and an empty or unreadable list allows nothing.
+TEST(SiteList, AdministratorsListLocksFromEitherViewEvenWhenEmpty)
+{
+    struct Case {
+        const char* name;
+        REGSAM view;     // 0: no list at all
+        DWORD type;
+        std::string data;
+        bool locked, allowsListed, allowsOther;
+    } const cases[] = {
+        {"no list", 0, REG_NONE, "", false, true, true},
+        {"the 64-bit view", KEY_WOW64_64KEY, REG_MULTI_SZ, std::string("http://127.0.0.1\0\0", 18), true, true, false},
+        {"the 32-bit view", KEY_WOW64_32KEY, REG_SZ, std::string("x y;http://127.0.0.1\0", 21), true, true, false},
+        {"an empty REG_MULTI_SZ", KEY_WOW64_64KEY, REG_MULTI_SZ, std::string("\0", 1), true, false, false},
+        {"an empty REG_SZ", KEY_WOW64_32KEY, REG_SZ, std::string("\0", 1), true, false, false},
+        {"a list of another type", KEY_WOW64_64KEY, REG_DWORD, std::string("\1\0\0\0", 4), true, false, false},
+    };
+    BuiltInSiteLock anySite = ParseBuiltInSiteLock("allow-any-site=yes\n", 19);
+    ASSERT_TRUE(anySite.bAllowAnySite);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kSitesKey, view, 0);
+        if (c.view) {
+            UniqueRegKey key;
+            ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSitesKey, 0, nullptr, 0, KEY_SET_VALUE | c.view,
+                                                       nullptr, key.Put(), nullptr));
+            ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.Get(), "AllowedSites", 0, c.type,
+                                                      reinterpret_cast<const BYTE*>(c.data.data()), static_cast<DWORD>(c.data.size())));
+        }
+        for (const BuiltInSiteLock& builtIn : {anySite, BuiltInSiteLock()}) {
+            const CUrlPolicy sites = AllowedSites(builtIn);
+            EXPECT_EQ(c.locked || !builtIn.bAllowAnySite, sites.HasSiteList());
+            EXPECT_EQ(c.allowsListed && (c.view || builtIn.bAllowAnySite), sites.Allows(L"http://127.0.0.1/a"));
+            EXPECT_EQ(c.allowsOther && builtIn.bAllowAnySite, sites.Allows(L"https://example.com/a"));
+        }
+    }
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kSitesKey, view, 0);
+    // Lines of the built-in lock that it does not know add nothing.
+    const BuiltInSiteLock odd = ParseBuiltInSiteLock("Site=a.example\nallow-any-site = yes\n", 38);
+    EXPECT_TRUE(odd.sites.empty());
+    EXPECT_FALSE(odd.bAllowAnySite);
+}
+
+// A DLL built with a site list carries it: with no administrators' list, its pages act and others
+// do not.
+class HostileCallerOnALockedBuild : public HostileCaller {
+protected:
+    std::string DllPath() const override { return SiteLockedPath(); }
+};
+
+TEST_F(HostileCallerOnALockedBuild, TheListTheDllCarriesLocksItsPages)
+{
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSitesKey);
-    Place(L"http://evil.example/page.html", true);
-    static const char* const kBuiltIn[] = {QX_ALLOWED_SITES_LIST nullptr};
-    const LONG expected = kBuiltIn[0] ? 0 : 1;  // a build that lists sites keeps its lock
-    EXPECT_EQ(expected, Check(testserver::Url(m_description)));
+    struct Case {
+        std::wstring page;
+        LONG expected;
+    } const cases[] = {
+        {Wide(testserver::Url("/lock/page.html")), 1},
+        {L"https://updates.example.com/page.html", 1},
+        {L"http://updates.example.com/page.html", 0},  // listed for https only
+        {L"http://evil.example/page.html", 0},
+    };
+    for (const Case& c : cases) {
+        Place(c.page, false);
+        EXPECT_EQ(c.expected, Check(testserver::Url(m_description))) << c.page.c_str();
+    }
 }
 
 TEST_F(HostileCaller, LaunchTakesOnlyWorldSizedFilesFromTheWeb)
@@ -264,17 +383,29 @@ TEST_F(HostileCaller, LaunchTakesOnlyWorldSizedFilesFromTheWeb)
 
 TEST_F(HostileCaller, OversizeArgumentsAreRefusedBeforeAnyWork)
 {
-    // Far longer than any address: refused whole, never converted or fetched.
-    std::wstring huge = Wide(testserver::Url(m_description)) + L"?";
-    huge.append(64 * 1024 * 1024, L'a');
-    BSTR bstr = ::SysAllocStringLen(huge.data(), static_cast<UINT>(huge.size()));
+    // The platform's longest address acts; one character more is refused whole, before it is
+    // converted or handed to the download, whose failure would show its boxes.
+    Place(L"", false);
+    std::string longest = testserver::Url(m_description) + "?pad=";
+    longest.append(2083 - longest.size(), 'a');
+    EXPECT_EQ(1, Check(longest));
+    std::atomic<bool> done{false};
+    int boxes = 0;
+    ui::Watcher watcher([&] {
+        while (!done)
+            for (const char* caption : {"Error", "qxChecker"})  // the installer's boxes and the application's
+                if (HWND box = ui::WaitForWindow(caption, 25)) ++boxes, ui::ClickButton(box, IDOK), ui::WaitForWindowGone(box);
+    });
+    BSTR bstr = ::SysAllocString(Wide(longest + "a").c_str());
     ASSERT_NE(nullptr, bstr);
     LONG bOk = -1;
     EXPECT_EQ(S_OK, m_checker->Check(bstr, &bOk));
     EXPECT_EQ(0, bOk);
     EXPECT_EQ(S_OK, m_checker->Launch(bstr));
     ::SysFreeString(bstr);
-    EXPECT_FALSE(testserver::WaitForLogEntry(m_description, 0));
+    done = true;
+    watcher.Join();
+    EXPECT_EQ(0, boxes) << "an oversize address went as far as the download";
 }
 
 // A page that goes away while Check runs its modal loops (here: the description download) lets go

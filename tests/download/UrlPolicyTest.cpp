@@ -36,7 +36,8 @@ TEST(UrlPolicy, OnlyWebAddressesWithAHostAreFetched)
     // protocols are never fetched.
     for (const wchar_t* url : {L"file:///C:/Windows/win.ini", L"\\\\127.0.0.1\\share\\a.ini", L"C:\\Windows\\win.ini",
                                L"javascript:alert(1)", L"vbscript:msgbox(1)", L"ftp://example.com/a", L"mk:@MSITStore:x",
-                               L"res://shdocvw.dll/a", L"about:blank", L"http://", L"", L"/relative/path"})
+                               L"res://shdocvw.dll/a", L"about:blank", L"http://", L"", L"/relative/path",
+                               L"file://127.0.0.1/share/a.ini"})
         EXPECT_FALSE(any.Allows(url)) << url;
     EXPECT_FALSE(any.Allows(nullptr));
 }
@@ -57,6 +58,7 @@ TEST(UrlPolicy, SiteListMatchesHostsWholeAndSchemesAsListed)
         {L"https://cdn.example.net/a", true},  // "*." covers the domain itself
         {L"https://a.b.cdn.example.net/a", true},
         {L"https://xcdn.example.net/a", false},
+        {L"https://evilcdn.example.net/a", false},
         {L"http://127.0.0.1:1234/a", true},
         {L"https://127.0.0.1/a", true},  // the stronger scheme for an http entry
         {L"http://127.0.0.2/a", false},
@@ -80,7 +82,8 @@ TEST(UrlPolicy, SiteEntriesAreHostsOrWildcardDomainsAndNothingElse)
     EXPECT_TRUE(site.bSubdomains);
     EXPECT_TRUE(site.bPlainHttp);
     for (const char* bad : {"", "  ", "example.com:8080", "example.com/path", "*example.com", "a.*.com", "*.", "ex ample.com",
-                            "ftp://example.com", "http://", ".example.com", "example..com", "user@example.com", "*"})
+                            "ftp://example.com", "http://", ".example.com", "example..com", "user@example.com", "*",
+                            "*.com", "http://*.kr", "https://*.localhost"})
         EXPECT_FALSE(CUrlPolicy::ParseSite(bad, site)) << "\"" << bad << "\"";
     EXPECT_FALSE(CUrlPolicy::ParseSite(nullptr, site));
 }

@@ -9,4 +9,9 @@ std::string Path()
     return testenv::WindowsPath(QX_DLL_PATH);
 }
 
+std::string SiteLockedPath()
+{
+    return testenv::WindowsPath(QX_SITELOCK_DLL_PATH);
+}
+
 }  // namespace productdll

@@ -15,6 +15,8 @@ using RegisterFn = HRESULT(WINAPI*)();
 
 // The DLL of this build, as a Windows path (Z:\...).
 std::string Path();
+// The same DLL with a site lock built in: http://127.0.0.1 and updates.example.com.
+std::string SiteLockedPath();
 
 // An export of a loaded module, as the function type it has; null when it is missing.
 template <typename Fn>
