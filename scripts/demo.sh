@@ -21,10 +21,12 @@ state=$build/demostate
 package=$build/demopackage
 # Built locked to the sample server, as a publisher locks the control to its own site, and packaged
 # as a publisher packages it: both architectures, each a signed cabinet (with the test chain, never
-# a certificate the caller's shell may name).
+# a certificate the caller's shell may name). The sample server is loopback and plain http, which
+# the package accepts only when told.
 mkdir -p "$package"
 env -u QX_SIGN_PKCS12 -u QX_SIGN_CERT -u QX_SIGN_KEY -u QX_SIGN_PASSWORD_FILE -u QX_SIGN_TIMESTAMP_URL \
-  -u QX_SIGN_CAFILE QX_ALLOWED_SITES=http://127.0.0.1 QX_BUILD_ROOT=$(dirname "$build") QX_PACKAGE_ROOT=$package \
+  -u QX_SIGN_CAFILE QX_ALLOWED_SITES=http://127.0.0.1 QX_PACKAGE_ALLOW_HTTP=1 \
+  QX_BUILD_ROOT=$(dirname "$build") QX_PACKAGE_ROOT=$package \
   bash "$root/scripts/package.sh" i686 x86_64 >"$package/package.log" 2>&1 \
   || { cat "$package/package.log" >&2; echo "demo: building or packaging failed" >&2; exit 1; }
 echo "built: $build/qxChecker.DLL ($arch), allowed sites: http://127.0.0.1"

@@ -7,6 +7,13 @@
 # (QX_ALLOWED_SITES, as scripts/build.sh takes it), so a package never carries whatever lock the
 # last build of the folder happened to have (the tests' build has none).
 #
+# The site lock each DLL carries is read back from it (scripts/site-lock.py) before anything is
+# signed, and the whole package is refused, with no cabinet left for a refused DLL, when a DLL
+# lists no site (no page could use it), is a development build (QX_ALLOW_ANY_SITE: every page
+# could), has an entry that is not a site or a wildcard over a whole top-level domain, or allows
+# plain http: an attacker on the network could inject the description and its digest.
+#   QX_PACKAGE_ALLOW_HTTP=1    accepts plain http:// entries; for loopback and demo servers only
+#
 # Output, under $QX_PACKAGE_ROOT (default: the build root, build/):
 #   dist/qxChecker-x86.cab, dist/qxChecker-x64.cab   what a site serves; nothing else goes there
 #   package/<x86|x64>/                               what went into each cabinet: the signed DLL and the INF
@@ -32,7 +39,7 @@ die() { echo "package: $*" >&2; exit 1; }
 
 requests=("$@")
 [ ${#requests[@]} -gt 0 ] || requests=(i686 x86_64)
-archs=() dlls=() to_build=()
+archs=() tags=() dlls=() to_build=()
 for request in "${requests[@]}"; do
   arch=${request%%=*}
   case "$arch" in i686|x86_64) ;; *) die "unknown architecture '$arch' (i686 or x86_64, optionally =DLL)" ;; esac
@@ -43,17 +50,33 @@ for request in "${requests[@]}"; do
     dlls+=("${request#*=}")
   fi
   archs+=("$arch")
+  case "$arch" in i686) tags+=(x86) ;; x86_64) tags+=(x64) ;; esac
 done
 
 if [ ${#to_build[@]} -gt 0 ]; then
   bash "$root/scripts/install-deps.sh"
   QX_BUILD_ROOT=$buildroot bash "$root/scripts/build.sh" "${to_build[@]}" >/dev/null
-  echo "package: built ${to_build[*]}, allowed sites: ${QX_ALLOWED_SITES:-none (no site lock)}"
+  echo "package: built ${to_build[*]}, allowed sites: ${QX_ALLOWED_SITES:-none (no page may use it)}"
 fi
 for tool in gcab osslsigncode openssl; do
   command -v "$tool" >/dev/null || die "$tool is missing (bash scripts/install-deps.sh installs it)"
 done
 "$python" -c 'import pefile' 2>/dev/null || die "python3-pefile is missing (bash scripts/install-deps.sh installs it)"
+
+# ---- the site lock of every DLL, before anything is signed --------------------------------------
+lock_args=()
+[ "${QX_PACKAGE_ALLOW_HTTP:-}" != 1 ] || lock_args=(--allow-http)
+refused=0
+for i in "${!archs[@]}"; do
+  dll=${dlls[$i]}
+  [ -f "$dll" ] || die "$dll is missing (build it: bash scripts/build.sh ${archs[$i]})"
+  if ! "$python" "$root/scripts/site-lock.py" "$dll" "${lock_args[@]}" | sed 's/^/package: /'; then
+    # Whatever an earlier run left for this architecture is not this DLL's package either.
+    rm -rf "$work/${tags[$i]}" "$dist/qxChecker-${tags[$i]}.cab"
+    refused=1
+  fi
+done
+[ $refused = 0 ] || die "nothing is packaged: a DLL's site lock is refused (see above)"
 
 # ---- the signing certificate ----------------------------------------------------------------------
 sign_args=() verify_ca=""
@@ -110,9 +133,7 @@ verify() {  # verify <file>: the signature and its chain up to the trusted roots
 mkdir -p "$dist" "$work"
 echo "package: signing with $signer"
 for i in "${!archs[@]}"; do
-  arch=${archs[$i]} dll=${dlls[$i]}
-  case "$arch" in i686) tag=x86 ;; x86_64) tag=x64 ;; esac
-  [ -f "$dll" ] || die "$dll is missing (build it: bash scripts/build.sh $arch)"
+  arch=${archs[$i]} tag=${tags[$i]} dll=${dlls[$i]}
   name=$(basename "$dll")
   stage=$work/$tag cab=$dist/qxChecker-$tag.cab
   rm -rf "$stage" "$cab"

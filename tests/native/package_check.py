@@ -6,9 +6,9 @@ and its INF, the INF naming that DLL's own file name, class, version and process
 build's own bytes with a signature that verifies, and the cabinet signed as well. The sample page
 must place that package (class and cabinet name with its version) and call nothing but what the
 control's type library declares, with the arguments it takes. Whatever is compared is read from
-the built DLLs, the IDL and the page, never restated here.
+the built DLLs, the IDL and the page, never restated here. A lock that must not ship is refused.
 
-usage: package_check.py --package-root DIR --shipped DLL --twin DLL --idl IDL --page HTML
+usage: package_check.py --package-root DIR --shipped DLL --twin DLL --unlocked DLL --idl IDL --page HTML
 Debian's python3 has pefile; gcab and osslsigncode come from Debian too.
 """
 import argparse
@@ -30,10 +30,11 @@ PROGID = "QxChecker.Checker"  # the name scripts create the control by
 PROCESSORS = {"x86": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
               "amd64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]}
 ARGS = None
+PACKAGE_SH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "package.sh")
 
 
-def run(*command):
-    return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+def run(*command, env=None):
+    return subprocess.run(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
 
 
 def resource(pe, kind):
@@ -210,6 +211,31 @@ class Cabinets(unittest.TestCase):
                 self.assertNotEqual(0, verifies(changed).returncode, "a changed cabinet still verifies")
 
 
+def with_lock(dll, text, folder):
+    """A copy of the DLL whose site lock (RCDATA 104) reads `text`, written over its own at its length."""
+    pe, copy = pefile.PE(dll), os.path.join(folder, os.path.basename(dll))
+    rcdata = next(e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == pefile.RESOURCE_TYPE["RT_RCDATA"])
+    lock = next(e for e in rcdata.directory.entries if e.id == 104).directory.entries[0].data.struct
+    pe.set_bytes_at_rva(lock.OffsetToData, text.ljust(lock.Size, b"\n")[:lock.Size])
+    pe.write(copy)
+    return copy
+
+
+class Refusals(unittest.TestCase):
+    def test_package_refuses_the_dll_and_leaves_no_cabinet(self):
+        env = {k: v for k, v in os.environ.items() if not k.startswith(("QX_SIGN_", "QX_PACKAGE_ALLOW_HTTP"))}
+        for dll, lock, reason in ((ARGS.unlocked, None, "lists no site"), (ARGS.shipped, None, "allows plain http"),
+                                  (ARGS.shipped, b"allow-any-site=yes", "development build (allow-any-site=yes)"),
+                                  (ARGS.shipped, b"site=*.com", '"*.com" is a wildcard over a whole top-level')):
+            with self.subTest(reason), tempfile.TemporaryDirectory() as out:
+                os.makedirs(os.path.join(out, "dist"))
+                open(os.path.join(out, "dist", "qxChecker-x86.cab"), "wb").close()  # an earlier run's
+                result = run("bash", PACKAGE_SH, "i686=" + (with_lock(dll, lock, out) if lock else dll),
+                             env=dict(env, QX_PACKAGE_ROOT=out))
+                self.assertTrue(result.returncode and reason in result.stdout, result.stdout)
+                self.assertEqual([], [n for n in os.listdir(os.path.join(out, "dist")) if n.endswith(".cab")])
+
+
 class PageParser(html.parser.HTMLParser):
     def __init__(self):
         super().__init__()
@@ -323,11 +349,11 @@ class Page(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for option in ("--package-root", "--shipped", "--twin", "--idl", "--page"):
+    for option in ("--package-root", "--shipped", "--twin", "--unlocked", "--idl", "--page"):
         parser.add_argument(option, required=True)
     ARGS = parser.parse_args()
     ARGS.ca = os.path.join(ARGS.package_root, "package", "test-signing", "root.pem")
-    suite = unittest.TestSuite(unittest.defaultTestLoader.loadTestsFromTestCase(case) for case in (Cabinets, Page))
+    suite = unittest.TestSuite(map(unittest.defaultTestLoader.loadTestsFromTestCase, (Cabinets, Page, Refusals)))
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)
 

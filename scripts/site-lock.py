@@ -1,0 +1,89 @@
+#!/usr/bin/python3
+"""Reads back the site lock a qxChecker.DLL carries and says whether the DLL may be packaged.
+
+    site-lock.py DLL [--allow-http]
+
+Prints "site lock of DLL: site, site..." and exits 0, or exits 1 with the reason on stderr when the
+DLL must not ship: no lock (resource IDR_SITE_LOCK, RCDATA 104) or an unreadable one, a development
+build (allow-any-site=yes, every page could use it), no site (no page could use it), an entry that
+is not a site or whose wildcard covers a whole top-level domain, a line the DLL would ignore (the
+lock would not be the one its author wrote), or a plain http:// entry unless --allow-http: a
+network attacker can inject the description and its digest into plain http traffic.
+The text is read line by line as the DLL reads it. Debian's python3 has pefile (python3-pefile).
+"""
+import argparse
+import re
+import sys
+
+import pefile
+
+IDR_SITE_LOCK, RT_RCDATA = 104, 10
+MAX_LOCK_BYTES = 64 * 1024  # the DLL reads no larger lock
+# Optional scheme, optional "*.", then labels of letters, digits and hyphens joined by single dots.
+SITE = re.compile(r"(https?://)?(\*\.)?([a-z0-9-]+(?:\.[a-z0-9-]+)*)", re.I | re.A)
+
+
+class Refused(Exception):
+    pass
+
+
+def lock_text(path):
+    try:
+        pe = pefile.PE(path, fast_load=True)
+        pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+        kinds = pe.DIRECTORY_ENTRY_RESOURCE.entries if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") else []
+        locks = [language.data.struct for kind in kinds if kind.id == RT_RCDATA
+                 for name in kind.directory.entries if name.id == IDR_SITE_LOCK
+                 for language in name.directory.entries]
+        if not locks:
+            raise Refused("it carries no site lock (IDR_SITE_LOCK, RCDATA 104)")
+        if len(locks) > 1:
+            raise Refused("it carries %d site locks: which applies would depend on the machine's language" % len(locks))
+        if locks[0].Size > MAX_LOCK_BYTES:
+            raise Refused("its site lock is larger than the DLL reads (%d bytes)" % locks[0].Size)
+        data = pe.get_data(locks[0].OffsetToData, locks[0].Size)
+    except (OSError, AttributeError, pefile.PEFormatError) as e:
+        raise Refused("it is not a readable DLL (%s)" % e)
+    # The DLL reads the text up to its first NUL, one character per byte.
+    return data.split(b"\0", 1)[0].decode("latin-1")
+
+
+def sites(text, allow_http):
+    entries = []
+    for number, line in enumerate(text.split("\n"), 1):
+        line = line.strip(" \t\r")
+        if not line or line.startswith(";") or line == "allow-any-site=no":
+            continue
+        if line.lower() == "allow-any-site=yes":
+            raise Refused("it is a development build (allow-any-site=yes): every page could use it")
+        if not line.startswith("site="):
+            raise Refused('line %d, "%s", is not one the DLL reads: it would be ignored' % (number, line))
+        entries.append(line[len("site="):].strip(" \t"))
+    if not entries:
+        raise Refused("it lists no site: no page could use it (QX_ALLOWED_SITES names them)")
+    for entry in entries:
+        found = SITE.fullmatch(entry)
+        if not found:
+            raise Refused('"%s" is not a site (host, *.domain.tld, http://host or https://host)' % entry)
+        if found.group(2) and "." not in found.group(3):
+            raise Refused('"%s" is a wildcard over a whole top-level domain' % entry)
+        if (found.group(1) or "").lower() == "http://" and not allow_http:
+            raise Refused('"%s" allows plain http, into which a network attacker can inject the description '
+                          "and its digest (--allow-http, or QX_PACKAGE_ALLOW_HTTP=1 for package.sh, accepts "
+                          "it: loopback or demo servers only)" % entry)
+    return entries
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("dll")
+    parser.add_argument("--allow-http", action="store_true", help="accept plain http:// entries")
+    args = parser.parse_args()
+    try:
+        print("site lock of %s: %s" % (args.dll, ", ".join(sites(lock_text(args.dll), args.allow_http))))
+    except Refused as e:
+        sys.exit("site-lock: %s cannot be packaged: %s" % (args.dll, e))
+
+
+if __name__ == "__main__":
+    main()
