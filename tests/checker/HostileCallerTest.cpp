@@ -16,6 +16,7 @@
 #include <atomic>
 #include <functional>
 #include <list>
+#include <utility>
 #include <string>
 
 #include "TestEnv.h"
@@ -37,20 +38,39 @@ const char kSitesKey[] = "SOFTWARE\\Tessaron\\qxChecker";
 
 using namespace productdll;
 
-// The page's HTML document as a browser's container offers it: only its URL property is read, and
-// that through the document's dispatch side.
-class PageDocument final : public IOleContainer, public IDispatch {
+enum class Naming { ByMoniker, ByDocument };
+
+// The page as a browser's client site tells it: its moniker gives the page's address, or its
+// container's HTML document does (only the URL property, read through the dispatch side). An empty
+// address names no page. Lives on the test's stack.
+class PageSite final : public IOleClientSite, public IOleContainer, public IDispatch {
 public:
-    explicit PageDocument(std::wstring url) : m_url(std::move(url)) {}
+    PageSite(std::wstring url, Naming naming) : m_url(std::move(url)), m_naming(naming) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        *ppv = riid == IID_IUnknown || riid == IID_IOleContainer      ? static_cast<void*>(static_cast<IOleContainer*>(this))
-               : riid == IID_IDispatch || riid == IID_IHTMLDocument2 ? static_cast<void*>(static_cast<IDispatch*>(this))
-                                                                     : nullptr;
+        *ppv = riid == IID_IUnknown || riid == IID_IOleClientSite ? static_cast<void*>(static_cast<IOleClientSite*>(this))
+               : riid == IID_IOleContainer                       ? static_cast<void*>(static_cast<IOleContainer*>(this))
+               : riid == IID_IHTMLDocument2                      ? static_cast<void*>(static_cast<IDispatch*>(this))
+                                                                 : nullptr;
         return *ppv ? S_OK : E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives as long as its site
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD dwWhichMoniker, IMoniker** ppmk) override
+    {
+        *ppmk = nullptr;
+        if (dwWhichMoniker != OLEWHICHMK_CONTAINER || m_url.empty() || m_naming != Naming::ByMoniker) return E_FAIL;
+        return ::CreateURLMonikerEx(nullptr, m_url.c_str(), ppmk, URL_MK_UNIFORM);
+    }
+    STDMETHODIMP GetContainer(IOleContainer** ppContainer) override
+    {
+        *ppContainer = m_url.empty() || m_naming != Naming::ByDocument ? nullptr : this;
+        return *ppContainer ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
     STDMETHODIMP ParseDisplayName(IBindCtx*, LPOLESTR, ULONG*, IMoniker**) override { return E_NOTIMPL; }
     STDMETHODIMP EnumObjects(DWORD, IEnumUnknown**) override { return E_NOTIMPL; }
     STDMETHODIMP LockContainer(BOOL) override { return S_OK; }
@@ -67,48 +87,7 @@ public:
 
 private:
     std::wstring m_url;
-};
-
-enum class Naming { ByMoniker, ByDocument };
-
-// The page as a browser's client site tells it: its moniker, or its container's document, gives
-// the page's address; an empty address names no page.
-class PageSite final : public IOleClientSite {
-public:
-    PageSite(std::wstring url, Naming naming) : m_url(std::move(url)), m_naming(naming), m_document(m_url) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
-            *ppv = static_cast<IOleClientSite*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_cRef; }
-    STDMETHODIMP_(ULONG) Release() override { return --m_cRef; }  // lives on the test's stack
-    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD dwWhichMoniker, IMoniker** ppmk) override
-    {
-        *ppmk = nullptr;
-        if (dwWhichMoniker != OLEWHICHMK_CONTAINER || m_url.empty() || m_naming != Naming::ByMoniker) return E_FAIL;
-        return ::CreateURLMonikerEx(nullptr, m_url.c_str(), ppmk, URL_MK_UNIFORM);
-    }
-    STDMETHODIMP GetContainer(IOleContainer** ppContainer) override
-    {
-        *ppContainer = m_url.empty() || m_naming != Naming::ByDocument ? nullptr : &m_document;
-        return *ppContainer ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHODIMP ShowObject() override { return S_OK; }
-    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-private:
-    std::wstring m_url;
     Naming m_naming;
-    PageDocument m_document;
-    ULONG m_cRef = 1;
 };
 
 std::wstring Wide(const std::string& text)
@@ -293,48 +272,38 @@ TEST_F(HostileCaller, ScriptHostsThatNameNoPageAreTrustedWithAnyWebAddress)
     EXPECT_TRUE(testserver::WaitForLogEntry(m_description, 0));
 }
 
-// The administrators' list, read in process, as a development build (which allows any page) and a
-// locked one take it: from either registry view, and an empty or unreadable list allows nothing.
-TEST(SiteList, AdministratorsListLocksFromEitherViewEvenWhenEmpty)
+// The administrators' list, read in process as a development build (which allows any page) takes
+// it: from either registry view it locks, and an empty or unreadable one allows nothing.
+TEST(SiteList, AdministratorsListLocksEvenADevelopmentBuildFromEitherView)
 {
+    const BuiltInSiteLock anySite = ParseBuiltInSiteLock("allow-any-site=yes\n", 19);
     struct Case {
         const char* name;
-        REGSAM view;     // 0: no list at all
+        REGSAM view;
         DWORD type;
         std::string data;
-        bool locked, allowsListed, allowsOther;
+        bool allowsListed;
     } const cases[] = {
-        {"no list", 0, REG_NONE, "", false, true, true},
-        {"the 64-bit view", KEY_WOW64_64KEY, REG_MULTI_SZ, std::string("http://127.0.0.1\0\0", 18), true, true, false},
-        {"the 32-bit view", KEY_WOW64_32KEY, REG_SZ, std::string("x y;http://127.0.0.1\0", 21), true, true, false},
-        {"an empty REG_MULTI_SZ", KEY_WOW64_64KEY, REG_MULTI_SZ, std::string("\0", 1), true, false, false},
-        {"an empty REG_SZ", KEY_WOW64_32KEY, REG_SZ, std::string("\0", 1), true, false, false},
-        {"a list of another type", KEY_WOW64_64KEY, REG_DWORD, std::string("\1\0\0\0", 4), true, false, false},
+        {"the 64-bit view", KEY_WOW64_64KEY, REG_MULTI_SZ, std::string("http://127.0.0.1\0\0", 18), true},
+        {"the 32-bit view", KEY_WOW64_32KEY, REG_SZ, std::string("x y;http://127.0.0.1\0", 21), true},
+        {"an empty REG_MULTI_SZ", KEY_WOW64_64KEY, REG_MULTI_SZ, std::string("\0", 1), false},
+        {"an empty REG_SZ", KEY_WOW64_32KEY, REG_SZ, std::string("\0", 1), false},
+        {"a list of another type", KEY_WOW64_64KEY, REG_DWORD, std::string("\1\0\0\0", 4), false},
     };
-    BuiltInSiteLock anySite = ParseBuiltInSiteLock("allow-any-site=yes\n", 19);
-    ASSERT_TRUE(anySite.bAllowAnySite);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kSitesKey, view, 0);
-        if (c.view) {
-            UniqueRegKey key;
-            ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSitesKey, 0, nullptr, 0, KEY_SET_VALUE | c.view,
-                                                       nullptr, key.Put(), nullptr));
-            ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.Get(), "AllowedSites", 0, c.type,
-                                                      reinterpret_cast<const BYTE*>(c.data.data()), static_cast<DWORD>(c.data.size())));
-        }
-        for (const BuiltInSiteLock& builtIn : {anySite, BuiltInSiteLock()}) {
-            const CUrlPolicy sites = AllowedSites(builtIn);
-            EXPECT_EQ(c.locked || !builtIn.bAllowAnySite, sites.HasSiteList());
-            EXPECT_EQ(c.allowsListed && (c.view || builtIn.bAllowAnySite), sites.Allows(L"http://127.0.0.1/a"));
-            EXPECT_EQ(c.allowsOther && builtIn.bAllowAnySite, sites.Allows(L"https://example.com/a"));
-        }
-    }
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kSitesKey, view, 0);
-    // Lines of the built-in lock that it does not know add nothing.
-    const BuiltInSiteLock odd = ParseBuiltInSiteLock("Site=a.example\nallow-any-site = yes\n", 38);
-    EXPECT_TRUE(odd.sites.empty());
-    EXPECT_FALSE(odd.bAllowAnySite);
+    EXPECT_FALSE(AllowedSites(anySite).HasSiteList());
+    for (const Case& c : cases) {
+        UniqueRegKey key;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSitesKey, 0, nullptr, 0, KEY_SET_VALUE | c.view,
+                                                   nullptr, key.Put(), nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(key.Get(), "AllowedSites", 0, c.type,
+                                                  reinterpret_cast<const BYTE*>(c.data.data()), static_cast<DWORD>(c.data.size())));
+        const CUrlPolicy sites = AllowedSites(anySite);
+        EXPECT_TRUE(sites.HasSiteList()) << c.name;
+        EXPECT_EQ(c.allowsListed, sites.Allows(L"http://127.0.0.1/a")) << c.name;
+        EXPECT_FALSE(sites.Allows(L"https://example.com/a")) << c.name;
+        ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kSitesKey, c.view, 0);
+    }
 }
 
 // A DLL built with a site list carries it: with no administrators' list, its pages act and others
@@ -347,18 +316,13 @@ protected:
 TEST_F(HostileCallerOnALockedBuild, TheListTheDllCarriesLocksItsPages)
 {
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSitesKey);
-    struct Case {
-        std::wstring page;
-        LONG expected;
-    } const cases[] = {
-        {Wide(testserver::Url("/lock/page.html")), 1},
-        {L"https://updates.example.com/page.html", 1},
-        {L"http://updates.example.com/page.html", 0},  // listed for https only
-        {L"http://evil.example/page.html", 0},
-    };
-    for (const Case& c : cases) {
-        Place(c.page, false);
-        EXPECT_EQ(c.expected, Check(testserver::Url(m_description))) << c.page.c_str();
+    const std::pair<std::wstring, LONG> cases[] = {{Wide(testserver::Url("/lock/page.html")), 1},
+                                                   {L"https://updates.example.com/", 1},
+                                                   {L"http://updates.example.com/", 0},  // listed for https only
+                                                   {L"http://evil.example/", 0}};
+    for (const auto& [page, expected] : cases) {
+        Place(page, false);
+        EXPECT_EQ(expected, Check(testserver::Url(m_description))) << page.c_str();
     }
 }
 

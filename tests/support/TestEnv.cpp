@@ -90,28 +90,25 @@ bool OnlyOwnerAdminsAndSystemMayWrite(const std::string& folder)
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (::GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                                &descriptor) != ERROR_SUCCESS)
+                                &descriptor) != ERROR_SUCCESS || !dacl)
         return false;
     std::unique_ptr<void, decltype(&::LocalFree)> owned(descriptor, &::LocalFree);
-    UniqueKernelHandle token;
     BYTE user[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_USER)] = {};
     DWORD size = sizeof user;
-    if (!dacl || !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()) ||
+    UniqueKernelHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()) ||
         !::GetTokenInformation(token.Get(), TokenUser, user, size, &size))
         return false;
-    const WELL_KNOWN_SID_TYPE trusted[] = {WinBuiltinAdministratorsSid, WinLocalSystemSid, WinCreatorOwnerRightsSid,
-                                           WinCreatorOwnerSid};
-    const DWORD writeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD | FILE_WRITE_ATTRIBUTES |
-                              DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+    const DWORD writeRights = FILE_GENERIC_WRITE | FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
         ACCESS_ALLOWED_ACE* ace = nullptr;
         if (!::GetAce(dacl, i, reinterpret_cast<void**>(&ace))) return false;
-        if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
         PSID sid = &ace->SidStart;
-        if (::IsWellKnownSid(sid, WinWorldSid)) return false;
-        bool isTrusted = ::EqualSid(sid, reinterpret_cast<TOKEN_USER*>(user)->User.Sid) != FALSE;
-        for (WELL_KNOWN_SID_TYPE type : trusted) isTrusted = isTrusted || ::IsWellKnownSid(sid, type);
-        if (!isTrusted && (ace->Mask & writeRights)) return false;
+        bool trusted = ::EqualSid(sid, reinterpret_cast<TOKEN_USER*>(user)->User.Sid) != FALSE;
+        for (WELL_KNOWN_SID_TYPE type : {WinBuiltinAdministratorsSid, WinLocalSystemSid, WinCreatorOwnerRightsSid, WinCreatorOwnerSid})
+            trusted = trusted || ::IsWellKnownSid(sid, type);
+        if (ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && (::IsWellKnownSid(sid, WinWorldSid) || (!trusted && (ace->Mask & writeRights))))
+            return false;
     }
     return true;
 }
