@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/Handles.h"
+#include "framework/ResourceText.h"
 #include "framework/Trace.h"
 #include "resources/resource.h"
 
@@ -93,15 +94,12 @@ BuiltInSiteLock ParseBuiltInSiteLock(const char* pText, size_t cbText)
 
 BuiltInSiteLock ReadBuiltInSiteLock(HINSTANCE hModule)
 {
-    HRSRC hResource = ::FindResourceA(hModule, MAKEINTRESOURCEA(IDR_SITE_LOCK), MAKEINTRESOURCEA(10) /*RT_RCDATA*/);
-    HGLOBAL hData = hResource ? ::LoadResource(hModule, hResource) : nullptr;
-    const DWORD cbData = hResource ? ::SizeofResource(hModule, hResource) : 0;
-    const void* pData = hData ? ::LockResource(hData) : nullptr;
-    if (!pData || cbData > kMaxBuiltInBytes) {
+    std::string text;
+    if (!ReadResourceText(hModule, IDR_SITE_LOCK, kMaxBuiltInBytes, text)) {
         Trace("site lock: the module carries no readable site lock; no page may use the control");
         return BuiltInSiteLock();
     }
-    return ParseBuiltInSiteLock(static_cast<const char*>(pData), cbData);
+    return ParseBuiltInSiteLock(text.data(), text.size());
 }
 
 CUrlPolicy AllowedSites(const BuiltInSiteLock& builtIn)

@@ -2,9 +2,13 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 #include "download/HttpHeaders.h"
+#include "download/ProgramImage.h"
+#include "download/PublisherSignature.h"
 #include "framework/Trace.h"
 
 using Microsoft::WRL::ComPtr;
@@ -142,13 +146,15 @@ STDMETHODIMP CBindCallback::OnStopBinding(HRESULT hresult, LPCWSTR)
     m_bStopped = true;
     m_pBinding.Reset();
     m_pStream.Reset();
-    m_part.Close();
+    m_part.Seal();
     if (m_bCancelled) return S_OK;
 
     m_outcome.hr = hresult;
     m_outcome.incomplete = !ReceivedWholeBody();
-    // The digest is judged on the whole file only, and before it replaces anything.
+    // The digest, the program and its signer are judged on the whole file only, and before it
+    // replaces anything; the part file stays held from the checks through its move.
     if (m_outcome.IsWhole() && m_rules.bCheckSha256 && !DigestMatches()) Refuse("the bytes are not the expected ones");
+    if (m_outcome.IsWhole()) CheckProgram();
     m_outcome.moved = m_outcome.IsWhole() && m_part.Commit();
     if (!m_outcome.Succeeded()) {
         Trace("download of %s failed: result 0x%08lX, HTTP status %lu, %llu bytes%s%s%s", m_part.Target().GetString(),
@@ -220,7 +226,7 @@ void CBindCallback::FailWrite()
 {
     // A file that cannot take the bytes (disk full, no file) ends the transfer as failed.
     m_outcome.writeFailed = true;
-    m_part.Close();
+    m_part.Seal();
     Abort();
 }
 
@@ -257,8 +263,25 @@ void CBindCallback::Refuse(const char* pszWhy)
     if (m_outcome.refused) return;
     Trace("download of %s refused: %s", m_part.Target().GetString(), pszWhy);
     m_outcome.refused = true;
-    m_part.Close();
+    m_part.Seal();
     Abort();
+}
+
+void CBindCallback::CheckProgram()
+{
+    if (m_rules.bWholeProgram) {
+        const ULONGLONG cbFile = m_part.Size();
+        std::vector<unsigned char> head(static_cast<size_t>(std::min<ULONGLONG>(cbFile, program_image::kHeadBytes)));
+        std::string why = "it cannot be read";
+        if (m_part.ReadAt(0, head.data(), head.size()) != head.size() ||
+            !program_image::IsWholeProgram(head.data(), head.size(), cbFile, why)) {
+            Refuse(("it is not a whole program: " + why).c_str());
+            return;
+        }
+    }
+    CString why;
+    if (m_rules.bCheckSigner && !IsSignedByPinnedPublisher(m_part.Handle(), m_part.Path().c_str(), m_rules.signers, why))
+        Refuse("it is not signed by the publisher: " + why);
 }
 
 bool CBindCallback::DigestMatches()

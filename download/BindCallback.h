@@ -1,6 +1,6 @@
 // The urlmon side of one download: the bind status callback and the HTTP negotiation. It writes
 // the arriving bytes into a part file beside the target, keeps to the download's rules (redirects,
-// size, digest), decides the outcome, and tells an observer, when there is one, how it goes.
+// size, digest, program and signer), decides the outcome, and tells an observer, when there is one, how it goes.
 #pragma once
 
 #include <windows.h>
@@ -74,6 +74,8 @@ private:
     void FailWrite();
     bool ReceivedWholeBody() const { return m_nExpectedBytes < 0 || m_cbTotal == static_cast<ULONGLONG>(m_nExpectedBytes); }
     bool DigestMatches();
+    // Refuses a file that is not the program the rules ask for; judged on the whole file.
+    void CheckProgram();
     // The rules' verdict on one redirect, which may be reported through both channels: false (and
     // the transfer refused) for one to an address we would not fetch, or one too many.
     enum RedirectChannel { kNoChannel, kVetoChannel, kProgressChannel };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "framework/SystemLibrary.h"
 #include "framework/Trace.h"
 
 struct CSha256::Entries {
@@ -17,33 +18,21 @@ struct CSha256::Entries {
     decltype(&::BCryptDestroyHash) destroy;
 };
 
-namespace {
-
-template <typename Fn>
-bool Resolve(HMODULE hModule, const char* pszName, Fn& fn)
-{
-    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(hModule, pszName)));
-    return fn != nullptr;
-}
-
-}  // namespace
 
 CSha256::CSha256()
 {
-    // Never from the current or the application's folder, where a page's download could lie.
-    m_bcrypt.Reset(::LoadLibraryExW(L"bcrypt.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    m_bcrypt = LoadSystemLibrary(L"bcrypt.dll");
     if (!m_bcrypt) {
-        Trace("SHA-256 unavailable: bcrypt.dll cannot be loaded (error %lu)", ::GetLastError());
         m_bFailed = true;
         return;
     }
     const HMODULE h = m_bcrypt.Get();
     auto pEntries = std::make_unique<Entries>();
     Entries& entries = *pEntries;
-    if (!Resolve(h, "BCryptOpenAlgorithmProvider", entries.open) ||
-        !Resolve(h, "BCryptCloseAlgorithmProvider", entries.close) || !Resolve(h, "BCryptCreateHash", entries.create) ||
-        !Resolve(h, "BCryptHashData", entries.hashData) || !Resolve(h, "BCryptFinishHash", entries.finish) ||
-        !Resolve(h, "BCryptDestroyHash", entries.destroy)) {
+    if (!ResolveEntry(h, "BCryptOpenAlgorithmProvider", entries.open) ||
+        !ResolveEntry(h, "BCryptCloseAlgorithmProvider", entries.close) || !ResolveEntry(h, "BCryptCreateHash", entries.create) ||
+        !ResolveEntry(h, "BCryptHashData", entries.hashData) || !ResolveEntry(h, "BCryptFinishHash", entries.finish) ||
+        !ResolveEntry(h, "BCryptDestroyHash", entries.destroy)) {
         Trace("SHA-256 unavailable: bcrypt.dll lacks an entry point");
         m_bFailed = true;
         return;

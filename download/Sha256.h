@@ -1,7 +1,5 @@
-// SHA-256 through the platform's cryptography (bcrypt), fed as the bytes arrive so that a
-// download is checked without reading its file a second time. bcrypt is loaded, from the system
-// folder only, by the digest that needs it: most Checks never take one, and importing it made
-// every page's first Check pay for loading it.
+// SHA-256 through the platform's cryptography (bcrypt, loaded by the digest that needs it), fed
+// as the bytes arrive so that a download is checked without reading its file a second time.
 #pragma once
 
 #include <windows.h>

@@ -7,9 +7,11 @@
 #include "framework/AppMessageBox.h"
 #include "framework/ProtectedFolder.h"
 #include "framework/Trace.h"
+#include "framework/WinApp.h"
 #include "common/DriveSpace.h"
 #include "common/InstallFacts.h"
 #include "install/InstallDlg.h"
+#include "install/LoaderSigners.h"
 #include "resources/resource.h"
 
 namespace {
@@ -180,6 +182,13 @@ int CInstallDlg::DownloadLoader()
         Trace("loader: the description names no sha256, and this build requires one");
         return 0;
     }
+
+    // Whatever the description says, the loader must be a whole program and, where the build
+    // pins the publisher, signed by one of its certificates.
+    rules.bWholeProgram = true;
+    const LoaderSigners signers = ReadBuiltInLoaderSigners(AfxGetInstanceHandle());
+    rules.bCheckSigner = signers.bPinned;
+    rules.signers = signers.thumbprints;
 
     CDownloadDlg dlg(nullptr);
     dlg.m_job.SetRules(rules);

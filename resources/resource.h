@@ -12,6 +12,10 @@
 // by the build from QX_ALLOWED_SITES and QX_ALLOW_ANY_SITE.
 #define IDR_SITE_LOCK 104
 
+// The publisher's certificates allowed to sign the loader (RCDATA): text lines
+// "signer-sha256=<thumbprint>", written by the build from QX_LOADER_SIGNERS; none, no pin.
+#define IDR_LOADER_SIGNERS 105
+
 // Dialog templates.
 #define IDD_DOWNLOAD 134
 #define IDD_INSTALL 201

@@ -11,6 +11,7 @@
 #include <ocidl.h>
 #include <oleauto.h>
 #include <urlmon.h>
+#include <wincrypt.h>
 #include <wrl/client.h>
 
 #include <atomic>
@@ -166,6 +167,40 @@ protected:
         return bOk;
     }
 
+    // Check, answering every box the installer and the application show; how many there were.
+    LONG CheckAnsweringBoxes(const std::string& url, int& boxes)
+    {
+        std::atomic<bool> done{false};
+        boxes = 0;
+        ui::Watcher watcher([&] {
+            while (!done)
+                for (const char* caption : {"Error", "qxChecker"})  // the installer's boxes and the application's
+                    if (HWND box = ui::WaitForWindow(caption, 25)) ++boxes, ui::ClickButton(box, IDOK), ui::WaitForWindowGone(box);
+        });
+        const LONG bOk = Check(url);
+        done = true;
+        watcher.Join();
+        return bOk;
+    }
+
+    // A script host's Check offered `loader` as an upgrade of the installed one, served with
+    // `faults` (the test server's query form; a description value ends at "="): bOk, and the boxes.
+    LONG OfferUpgrade(const std::string& loader, int& boxes, const std::string& faults = "")
+    {
+        const std::string name = m_folder + "/offer" + std::to_string(++m_offers);
+        const std::string path = testserver::PutFile(name + ".exe", loader);
+        if (!faults.empty()) testserver::PutFile(name + ".exe.faults", faults);
+        const std::string description = testserver::PutFile(
+            name + ".ini", "[Program]\r\n\"downurl\"=\"" + testserver::Url(path) + "\"\r\n[HKEY_CURRENT_USER\\" +
+                               kRecordKey + "]\r\n\"Path\"=\"x\"\r\n\"Version\"=6\r\n");
+        const DWORD version = 5;
+        EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeyValueA(HKEY_CURRENT_USER, kRecordKey, "Version", REG_DWORD, &version, 4));
+        Place(L"", false);
+        const LONG bOk = CheckAnsweringBoxes(testserver::Url(description), boxes);
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, "SOFTWARE\\Tessaron\\qxLoader", "Version");
+        return bOk;
+    }
+
     void Launch(const std::string& url)
     {
         BSTR bstr = ::SysAllocString(Wide(url).c_str());
@@ -197,6 +232,7 @@ protected:
     }
 
     std::function<void()> m_action;
+    int m_offers = 0;
     UniqueWindow m_page;
     std::string m_folder;
     std::list<PageSite> m_sites;  // outlives the control, which holds the latest
@@ -353,22 +389,9 @@ TEST_F(HostileCaller, OversizeArgumentsAreRefusedBeforeAnyWork)
     std::string longest = testserver::Url(m_description) + "?pad=";
     longest.append(2083 - longest.size(), 'a');
     EXPECT_EQ(1, Check(longest));
-    std::atomic<bool> done{false};
     int boxes = 0;
-    ui::Watcher watcher([&] {
-        while (!done)
-            for (const char* caption : {"Error", "qxChecker"})  // the installer's boxes and the application's
-                if (HWND box = ui::WaitForWindow(caption, 25)) ++boxes, ui::ClickButton(box, IDOK), ui::WaitForWindowGone(box);
-    });
-    BSTR bstr = ::SysAllocString(Wide(longest + "a").c_str());
-    ASSERT_NE(nullptr, bstr);
-    LONG bOk = -1;
-    EXPECT_EQ(S_OK, m_checker->Check(bstr, &bOk));
-    EXPECT_EQ(0, bOk);
-    EXPECT_EQ(S_OK, m_checker->Launch(bstr));
-    ::SysFreeString(bstr);
-    done = true;
-    watcher.Join();
+    EXPECT_EQ(0, CheckAnsweringBoxes(longest + "a", boxes));
+    Launch(longest + "a");  // a failed world download would show no box: nothing must be fetched
     EXPECT_EQ(0, boxes) << "an oversize address went as far as the download";
 }
 
@@ -409,4 +432,70 @@ TEST_F(HostileCaller, RequestsDoNotRunInsideARunningRequest)
     EXPECT_FALSE(testserver::WaitForLogEntry(m_world, 0));
     // Once the request is over, the next one runs.
     EXPECT_EQ(1, Check(testserver::Url(m_description)));
+}
+
+// Whatever the server says, only a whole program replaces the installed loader: a page served with
+// status 200, or a body cut short where the platform reports it whole, is a failed download.
+TEST_F(HostileCaller, OnlyAWholeProgramReplacesTheInstalledLoader)
+{
+    const std::string installed = std::string(kRoot) + "\\qxLoader.exe";
+    const std::string before = testenv::ReadFileBytes(installed);
+    const std::string loader = testenv::ReadFileBytes(testenv::WindowsPath(QX_SAMPLE_LOADER_PATH));
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string faults;
+        bool installs;
+    } cases[] = {
+        {"an error page served with status 200", "<html><body>Not Found</body></html>", "", false},
+        {"a loader cut at half in a chunked body", loader, "chunked=1&cut=" + std::to_string(loader.size() / 2), false},
+        {"a whole loader in a chunked body", loader, "chunked=1", true},
+    };
+    for (const auto& c : cases) {
+        int boxes = -1;
+        EXPECT_EQ(c.installs ? 1 : 0, OfferUpgrade(c.bytes, boxes, c.faults)) << c.name;
+        EXPECT_EQ(c.installs ? 0 : 2, boxes) << c.name;
+        EXPECT_TRUE((c.installs ? c.bytes : before) == testenv::ReadFileBytes(installed)) << c.name;
+        ASSERT_TRUE(testenv::WriteFileBytes(installed, before));
+    }
+}
+
+// A DLL that pins its publisher installs a loader only when it is signed, the signature verifies,
+// the signer's chain ends at a root this machine trusts, and the signer is pinned.
+TEST_F(HostileCallerOnALockedBuild, OnlyThePinnedPublishersLoaderReplacesTheInstalledOne)
+{
+    const std::string root = testenv::ReadFileBytes(testenv::WindowsPath(QX_TEST_ROOT_CERT));
+    HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "Root");
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(root.data()),
+                                                   static_cast<DWORD>(root.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr));
+    ::CertCloseStore(store, 0);
+
+    auto signedBy = [](const char* name) {
+        return testenv::ReadFileBytes(testenv::WindowsPath(std::string(QX_SIGNED_LOADERS_DIR) + "/" + name + ".exe"));
+    };
+    const std::string installed = std::string(kRoot) + "\\qxLoader.exe";
+    const std::string before = testenv::ReadFileBytes(installed);
+    const std::string publishers = testenv::ReadFileBytes(testenv::WindowsPath(QX_SIGNED_LOADER_PATH));
+    std::string changed = publishers;
+    changed[changed.size() / 4] ^= 1;
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool installs;
+    } cases[] = {
+        {"signed by the pinned publisher", publishers, true},
+        {"unsigned", testenv::ReadFileBytes(testenv::WindowsPath(QX_SAMPLE_LOADER_PATH)), false},
+        {"changed by one byte after signing", changed, false},
+        {"signed by another publisher under the same root", signedBy("other"), false},
+        {"signed by a pinned certificate under an untrusted root", signedBy("stranger"), false},
+        {"signed by the publisher's renewed certificate, the second pin", signedBy("renewed"), true},
+    };
+    for (const auto& c : cases) {
+        int boxes = -1;
+        EXPECT_EQ(c.installs ? 1 : 0, OfferUpgrade(c.bytes, boxes)) << c.name;
+        EXPECT_EQ(c.installs ? 0 : 2, boxes) << c.name;
+        EXPECT_TRUE((c.installs ? c.bytes : before) == testenv::ReadFileBytes(installed)) << c.name;
+        ASSERT_TRUE(testenv::WriteFileBytes(installed, before));
+    }
 }

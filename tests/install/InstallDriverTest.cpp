@@ -140,7 +140,7 @@ protected:
         g_sleeps = 0;
         g_appearDuringSleep.clear();
         m_system = InstallSystem{ScriptedSpace, CountingSleep};
-        m_loader = "MZ a loader of version 5, " + std::string(300000, 'x');
+        m_loader = Loader("version 5, " + std::string(300000, 'x'));
     }
     void TearDown() override
     {
@@ -172,6 +172,13 @@ protected:
         boxes = recorder.Stop();
         EXPECT_EQ(0, recorder.m_badOwners.load()) << "an \"Error\" box not owned by the hidden installer window";
         return bOk;
+    }
+
+    // A loader the installer takes: a whole program (the sample loader), told apart by what
+    // follows its image.
+    static std::string Loader(const std::string& tag)
+    {
+        return testenv::ReadFileBytes(testenv::WindowsPath(QX_SAMPLE_LOADER_PATH)) + tag;
     }
 
     std::string Serve(const std::string& name, const std::string& bytes) const
@@ -268,7 +275,7 @@ TEST_F(InstallDriver, FullInstallationThenCurrentThenUpgrade)
 
     // A higher version offered: the fixed "Version" records it, and so does the place the
     // description's own "Version" names, which the next comparison reads.
-    const std::string newer = "MZ a loader of version 6";
+    const std::string newer = Loader("version 6");
     const std::string newerPath = testserver::PutFile("inst/qxLoader6.exe", newer);
     const std::string v6 = Serve("inst/v6.ini", Description(6, "/inst/qxLoader6.exe"));
     EXPECT_EQ(1, Check(v6, boxes));
