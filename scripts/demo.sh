@@ -10,7 +10,8 @@
 # Each step prints its outcome and what it left in the registry and on disk; screenshots of the
 # dialogs go to build/<arch>/demostate/screenshots. The publisher's package (scripts/package.sh) of
 # the same locked build goes to build/<arch>/demopackage/dist and is served with the site's page,
-# samples/www/index.html, which places it.
+# samples/www/index.html, which places it. The build pins the loader's publisher (the test chain's
+# publisher certificate, which signs the sample loader) and the demo's prefix trusts the test root.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -22,14 +23,17 @@ package=$build/demopackage
 # Built locked to the sample server, as a publisher locks the control to its own site, and packaged
 # as a publisher packages it: both architectures, each a signed cabinet (with the test chain, never
 # a certificate the caller's shell may name). The sample server is loopback and plain http, which
-# the package accepts only when told.
+# the package accepts only when told. The pin is required, as a publisher's release requires it.
 mkdir -p "$package"
+chain=$(dirname "$build")/test-signing
+bash "$root/scripts/test-chain.sh" "$chain"
+pin=$(cat "$chain/signer.sha256")
 env -u QX_SIGN_PKCS12 -u QX_SIGN_CERT -u QX_SIGN_KEY -u QX_SIGN_PASSWORD_FILE -u QX_SIGN_TIMESTAMP_URL \
   -u QX_SIGN_CAFILE QX_ALLOWED_SITES=http://127.0.0.1 QX_PACKAGE_ALLOW_HTTP=1 \
-  QX_BUILD_ROOT=$(dirname "$build") QX_PACKAGE_ROOT=$package \
+  QX_LOADER_SIGNERS="$pin" QX_REQUIRE_LOADER_PIN=1 QX_BUILD_ROOT=$(dirname "$build") QX_PACKAGE_ROOT=$package \
   bash "$root/scripts/package.sh" i686 x86_64 >"$package/package.log" 2>&1 \
   || { cat "$package/package.log" >&2; echo "demo: building or packaging failed" >&2; exit 1; }
-echo "built: $build/qxChecker.DLL ($arch), allowed sites: http://127.0.0.1"
+echo "built: $build/qxChecker.DLL ($arch), allowed sites: http://127.0.0.1, loader publisher pinned: $pin"
 
 trap 'bash "$root/tests/support/testenv.sh" stop "$state" "$root" >/dev/null 2>&1 || true' EXIT
 bash "$root/tests/support/testenv.sh" start "$state" "$root" "$arch"
@@ -62,14 +66,18 @@ page() {
 # The site's page and the package it places, served as a site serves them.
 cp "$root/samples/www/index.html" "$package"/dist/*.cab "$state/www/"
 echo
-echo "== package: $package/dist (signed with the test chain, root $package/package/test-signing/root.pem)"
+echo "== package: $package/dist (signed with the test chain, root $chain/root.pem)"
 for cab in "$package"/dist/qxChecker-x86.cab "$package"/dist/qxChecker-x64.cab; do
   echo "$(basename "$cab"): $(sed -n "s/^  $(basename "$cab"): //p" "$package/package.log")"
   gcab -l "$cab" | sed 's/^/  /'
 done
 echo "served with the page that places it: $server/index.html"
 
-cp "$build/samples/qxLoader.exe" "$state/www/qxLoader.exe"
+# The loader as the publisher ships it, signed with the pinned certificate; the prefix trusts the
+# test root as a machine trusts a real publisher's.
+cp "$build/samples/signed/qxLoader.exe" "$state/www/qxLoader.exe"
+wine "$(winpath "$build/samples/trust_root.exe")" "$(winpath "$chain/root.cer")" </dev/null \
+  || { echo "demo: the prefix could not be made to trust the test root" >&2; exit 1; }
 # Served slowly, so the progress dialog stays up long enough to be seen.
 echo 'trickle=65536&delay=300' >"$state/www/qxLoader.exe.faults"
 cp "$root/samples/www/sample.qxl" "$state/www/sample.qxl"

@@ -13,15 +13,16 @@
 # could), has an entry that is not a site or a wildcard over a whole top-level domain, or allows
 # plain http: an attacker on the network could inject the description and its digest.
 #   QX_PACKAGE_ALLOW_HTTP=1    accepts plain http:// entries; for loopback and demo servers only
+# The loader's publisher pin (scripts/loader-pin.py) is read back and printed the same way; a DLL
+# that pins no signer gets a WARNING line, and is refused when QX_REQUIRE_LOADER_PIN=1.
 #
 # Output, under $QX_PACKAGE_ROOT (default: the build root, build/):
 #   dist/qxChecker-x86.cab, dist/qxChecker-x64.cab   what a site serves; nothing else goes there
 #   package/<x86|x64>/                               what went into each cabinet: the signed DLL and the INF
-#   package/test-signing/                            the test certificate chain (keys too), when no real one is given
 #
 # Signing: both the DLL and the cabinet are signed with osslsigncode. With none of the variables
-# below, a test chain (root CA -> code-signing certificate) is made with openssl in the build tree
-# and both signatures are verified against its root. A publisher gives its own certificate:
+# below, the build tree's test chain (build/test-signing/, root CA -> code-signing certificate, made
+# by scripts/test-chain.sh) signs, and both signatures are verified against its root. A publisher gives its own certificate:
 #   QX_SIGN_PKCS12=publisher.p12                     or   QX_SIGN_CERT=chain.pem QX_SIGN_KEY=key.pem
 #   QX_SIGN_PASSWORD_FILE=file                       the password of the PKCS#12 file or the key, if any
 #   QX_SIGN_TIMESTAMP_URL=http://timestamp.example   RFC 3161 time-stamp server (keeps signatures valid
@@ -78,6 +79,19 @@ for i in "${!archs[@]}"; do
 done
 [ $refused = 0 ] || die "nothing is packaged: a DLL's site lock is refused (see above)"
 
+# ---- the loader's publisher pin of every DLL ------------------------------------------------------
+# An unpinned DLL installs whatever loader the server of its description serves: said loudly, and
+# refused where the build asks for a pin (QX_REQUIRE_LOADER_PIN=1).
+pin_args=()
+[ "${QX_REQUIRE_LOADER_PIN:-}" != 1 ] || pin_args=(--require)
+for i in "${!archs[@]}"; do
+  if ! "$python" "$root/scripts/loader-pin.py" "${dlls[$i]}" "${pin_args[@]}" | sed 's/^/package: /'; then
+    rm -rf "$work/${tags[$i]}" "$dist/qxChecker-${tags[$i]}.cab"
+    refused=1
+  fi
+done
+[ $refused = 0 ] || die "nothing is packaged: a DLL's loader pin is refused (see above)"
+
 # ---- the signing certificate ----------------------------------------------------------------------
 sign_args=() verify_ca=""
 if [ -n "${QX_SIGN_PKCS12:-}" ]; then
@@ -88,27 +102,9 @@ elif [ -n "${QX_SIGN_CERT:-}" ] || [ -n "${QX_SIGN_KEY:-}" ]; then
   sign_args=(-certs "$QX_SIGN_CERT" -key "$QX_SIGN_KEY")
   signer="$QX_SIGN_CERT"
 else
-  # A test chain of our own, kept in the build tree only and made again once it is near its end.
-  ca=$work/test-signing
-  if ! openssl x509 -checkend 86400 -noout -in "$ca/signer.pem" >/dev/null 2>&1 \
-     || ! openssl x509 -checkend 86400 -noout -in "$ca/root.pem" >/dev/null 2>&1 || [ ! -s "$ca/signer.key" ]; then
-    rm -rf "$ca"
-    mkdir -p "$ca"
-    chmod 700 "$ca"
-    (
-      umask 077
-      openssl req -x509 -newkey rsa:3072 -sha256 -nodes -days 3650 -subj "/CN=qxChecker Test Root" \
-        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
-        -keyout "$ca/root.key" -out "$ca/root.pem" 2>/dev/null
-      openssl req -new -newkey rsa:3072 -sha256 -nodes -subj "/CN=qxChecker Test Publisher" \
-        -keyout "$ca/signer.key" -out "$ca/signer.csr" 2>/dev/null
-      printf '%s\n' "basicConstraints=critical,CA:FALSE" "keyUsage=critical,digitalSignature" \
-        "extendedKeyUsage=codeSigning" "subjectKeyIdentifier=hash" "authorityKeyIdentifier=keyid" >"$ca/signer.ext"
-      openssl x509 -req -sha256 -days 825 -in "$ca/signer.csr" -CA "$ca/root.pem" -CAkey "$ca/root.key" \
-        -set_serial "0x$(openssl rand -hex 16)" -extfile "$ca/signer.ext" -out "$ca/signer.pem" 2>/dev/null
-      chmod 644 "$ca/root.pem" "$ca/signer.pem"
-    ) || die "openssl could not make the test certificates"
-  fi
+  # The build tree's test chain (scripts/test-chain.sh), the one whose publisher signs the sample loader.
+  ca=$buildroot/test-signing
+  bash "$root/scripts/test-chain.sh" "$ca" || die "openssl could not make the test certificates in $ca"
   sign_args=(-certs "$ca/signer.pem" -key "$ca/signer.key")
   signer="test certificate $ca/signer.pem (root: $ca/root.pem)"
   verify_ca=$ca/root.pem

@@ -9,50 +9,28 @@ build (allow-any-site=yes, every page could use it), no site (no page could use 
 is not a site or whose wildcard covers a whole top-level domain, a line the DLL would ignore (the
 lock would not be the one its author wrote), or a plain http:// entry unless --allow-http: a
 network attacker can inject the description and its digest into plain http traffic.
-The text is read line by line as the DLL reads it. Debian's python3 has pefile (python3-pefile).
+The text is read line by line as the DLL reads it (scripts/dll_text.py).
 """
 import argparse
 import re
 import sys
 
-import pefile
+from dll_text import Refused, lines, rcdata_text
 
-IDR_SITE_LOCK, RT_RCDATA = 104, 10
+IDR_SITE_LOCK = 104
 MAX_LOCK_BYTES = 64 * 1024  # the DLL reads no larger lock
 # Optional scheme, optional "*.", then labels of letters, digits and hyphens joined by single dots.
 SITE = re.compile(r"(https?://)?(\*\.)?([a-z0-9-]+(?:\.[a-z0-9-]+)*)", re.I | re.A)
 
 
-class Refused(Exception):
-    pass
-
-
 def lock_text(path):
-    try:
-        pe = pefile.PE(path, fast_load=True)
-        pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
-        kinds = pe.DIRECTORY_ENTRY_RESOURCE.entries if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") else []
-        locks = [language.data.struct for kind in kinds if kind.id == RT_RCDATA
-                 for name in kind.directory.entries if name.id == IDR_SITE_LOCK
-                 for language in name.directory.entries]
-        if not locks:
-            raise Refused("it carries no site lock (IDR_SITE_LOCK, RCDATA 104)")
-        if len(locks) > 1:
-            raise Refused("it carries %d site locks: which applies would depend on the machine's language" % len(locks))
-        if locks[0].Size > MAX_LOCK_BYTES:
-            raise Refused("its site lock is larger than the DLL reads (%d bytes)" % locks[0].Size)
-        data = pe.get_data(locks[0].OffsetToData, locks[0].Size)
-    except (OSError, AttributeError, pefile.PEFormatError) as e:
-        raise Refused("it is not a readable DLL (%s)" % e)
-    # The DLL reads the text up to its first NUL, one character per byte.
-    return data.split(b"\0", 1)[0].decode("latin-1")
+    return rcdata_text(path, IDR_SITE_LOCK, MAX_LOCK_BYTES, "site lock")
 
 
 def sites(text, allow_http):
     entries = []
-    for number, line in enumerate(text.split("\n"), 1):
-        line = line.strip(" \t\r")
-        if not line or line.startswith(";") or line == "allow-any-site=no":
+    for number, line in lines(text):
+        if line == "allow-any-site=no":
             continue
         if line.lower() == "allow-any-site=yes":
             raise Refused("it is a development build (allow-any-site=yes): every page could use it")

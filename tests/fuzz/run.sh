@@ -8,7 +8,8 @@
 #
 # The short run gives each target QX_FUZZ_SECONDS (15) seconds; the long run gives each one runs
 # executions (QX_FUZZ_RUNS, 10000000) and prints its executions, exec/s and wall time. Targets:
-# description_parser http_headers decimal_number folder_path_form (all when none is named). Any
+# description_parser http_headers decimal_number folder_path_form program_image (all when none is
+# named). Any
 # crash, sanitizer report or broken rule fails the run; its input is left in <work dir>/artifacts.
 set -euo pipefail
 src=$(cd "$1" && pwd)
@@ -24,7 +25,7 @@ if [ "${1:-}" = --long ]; then
 fi
 seconds=${QX_FUZZ_SECONDS:-15}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(description_parser http_headers decimal_number folder_path_form)
+[ ${#targets[@]} -gt 0 ] || targets=(description_parser http_headers decimal_number folder_path_form program_image)
 
 cxx=${QX_FUZZ_CXX:-clang++-14}
 if ! command -v "$cxx" >/dev/null; then
@@ -33,13 +34,15 @@ if ! command -v "$cxx" >/dev/null; then
 fi
 
 # The fuzz source, the product source it tests, and the longest input worth trying: a description
-# is read up to 4096 bytes, so a little beyond; a path is cut at 259; a number needs few bytes.
+# is read up to 4096 bytes, so a little beyond; a path is cut at 259; a number needs few bytes; a
+# program's headers lie in its first few hundred bytes.
 target_files() {
   case $1 in
     description_parser) echo "DescriptionParserFuzz.cpp description/DescriptionParser.cpp 4200" ;;
     http_headers) echo "HttpHeadersFuzz.cpp download/HttpHeaders.cpp 4096" ;;
     decimal_number) echo "DecimalNumberFuzz.cpp install/DecimalNumber.cpp 128" ;;
     folder_path_form) echo "FolderPathFormFuzz.cpp folder/FolderPathForm.cpp 600" ;;
+    program_image) echo "ProgramImageFuzz.cpp download/ProgramImage.cpp 2048" ;;
     *) echo "fuzz: unknown target '$1'" >&2; return 1 ;;
   esac
 }

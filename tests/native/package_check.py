@@ -9,6 +9,7 @@ control's type library declares, with the arguments it takes. Whatever is compar
 the built DLLs, the IDL and the page, never restated here. A lock that must not ship is refused.
 
 usage: package_check.py --package-root DIR --shipped DLL --twin DLL --unlocked DLL --idl IDL --page HTML
+                        --ca ROOT.PEM
 Debian's python3 has pefile; gcab and osslsigncode come from Debian too.
 """
 import argparse
@@ -30,7 +31,8 @@ PROGID = "QxChecker.Checker"  # the name scripts create the control by
 PROCESSORS = {"x86": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
               "amd64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]}
 ARGS = None
-PACKAGE_SH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "package.sh")
+SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts")
+PACKAGE_SH, LOADER_PIN = os.path.join(SCRIPTS, "package.sh"), os.path.join(SCRIPTS, "loader-pin.py")
 
 
 def run(*command, env=None):
@@ -211,29 +213,41 @@ class Cabinets(unittest.TestCase):
                 self.assertNotEqual(0, verifies(changed).returncode, "a changed cabinet still verifies")
 
 
-def with_lock(dll, text, folder):
-    """A copy of the DLL whose site lock (RCDATA 104) reads `text`, written over its own at its length."""
+def with_text(dll, res_id, text, folder):
+    """A copy of the DLL whose RCDATA `res_id` (104 the site lock, 105 the loader pin) reads `text`,
+    written over its own at its length."""
     pe, copy = pefile.PE(dll), os.path.join(folder, os.path.basename(dll))
     rcdata = next(e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == pefile.RESOURCE_TYPE["RT_RCDATA"])
-    lock = next(e for e in rcdata.directory.entries if e.id == 104).directory.entries[0].data.struct
-    pe.set_bytes_at_rva(lock.OffsetToData, text.ljust(lock.Size, b"\n")[:lock.Size])
+    found = next(e for e in rcdata.directory.entries if e.id == res_id).directory.entries[0].data.struct
+    pe.set_bytes_at_rva(found.OffsetToData, text.ljust(found.Size, b"\n")[:found.Size])
     pe.write(copy)
     return copy
 
 
 class Refusals(unittest.TestCase):
     def test_package_refuses_the_dll_and_leaves_no_cabinet(self):
-        env = {k: v for k, v in os.environ.items() if not k.startswith(("QX_SIGN_", "QX_PACKAGE_ALLOW_HTTP"))}
-        for dll, lock, reason in ((ARGS.unlocked, None, "lists no site"), (ARGS.shipped, None, "allows plain http"),
-                                  (ARGS.shipped, b"allow-any-site=yes", "development build (allow-any-site=yes)"),
-                                  (ARGS.shipped, b"site=*.com", '"*.com" is a wildcard over a whole top-level')):
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("QX_SIGN_", "QX_PACKAGE_ALLOW_HTTP", "QX_REQUIRE_LOADER_PIN"))}
+        required = {"QX_REQUIRE_LOADER_PIN": "1"}
+        for dll, res_id, text, extra, reason in (
+                (ARGS.unlocked, None, None, {}, "lists no site"), (ARGS.shipped, None, None, {}, "allows plain http"),
+                (ARGS.shipped, 104, b"allow-any-site=yes", {}, "development build (allow-any-site=yes)"),
+                (ARGS.shipped, 104, b"site=*.com", {}, '"*.com" is a wildcard over a whole top-level'),
+                (ARGS.shipped, 105, b"signer-sha256=0123", {"QX_PACKAGE_ALLOW_HTTP": "1"}, '"signer-sha256=0123", is not'),
+                (ARGS.shipped, 105, b"", dict(required, QX_PACKAGE_ALLOW_HTTP="1"), "pins no loader signer")):
             with self.subTest(reason), tempfile.TemporaryDirectory() as out:
                 os.makedirs(os.path.join(out, "dist"))
                 open(os.path.join(out, "dist", "qxChecker-x86.cab"), "wb").close()  # an earlier run's
-                result = run("bash", PACKAGE_SH, "i686=" + (with_lock(dll, lock, out) if lock else dll),
-                             env=dict(env, QX_PACKAGE_ROOT=out))
+                result = run("bash", PACKAGE_SH, "i686=" + (with_text(dll, res_id, text, out) if res_id else dll),
+                             env=dict(env, QX_PACKAGE_ROOT=out, **extra))
                 self.assertTrue(result.returncode and reason in result.stdout, result.stdout)
                 self.assertEqual([], [n for n in os.listdir(os.path.join(out, "dist")) if n.endswith(".cab")])
+
+    def test_an_unpinned_dll_is_packaged_with_a_warning_unless_the_pin_is_required(self):
+        for extra, code in (([], 0), (["--require"], 1)):
+            result = run(sys.executable, LOADER_PIN, ARGS.unlocked, *extra)
+            self.assertEqual(code, result.returncode, result.stdout)
+            self.assertIn("WARNING" if not code else "pins no loader signer", result.stdout)
 
 
 class PageParser(html.parser.HTMLParser):
@@ -349,10 +363,9 @@ class Page(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for option in ("--package-root", "--shipped", "--twin", "--unlocked", "--idl", "--page"):
+    for option in ("--package-root", "--shipped", "--twin", "--unlocked", "--idl", "--page", "--ca"):
         parser.add_argument(option, required=True)
     ARGS = parser.parse_args()
-    ARGS.ca = os.path.join(ARGS.package_root, "package", "test-signing", "root.pem")
     suite = unittest.TestSuite(map(unittest.defaultTestLoader.loadTestsFromTestCase, (Cabinets, Page, Refusals)))
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)
