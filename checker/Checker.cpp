@@ -6,6 +6,7 @@
 
 #include <new>
 
+#include "checker/RequestSlot.h"
 #include "checker/SiteLock.h"
 #include "com/ComGuard.h"
 #include "framework/Trace.h"
@@ -43,30 +44,6 @@ public:
 private:
     IUnknown* m_pObject;
 };
-
-// One request at a time in the process: a page can call again from inside a running request's
-// modal loops (a box, the download dialog), and two requests would share temp.ini and temp.qxl.
-class CRequestSlot {
-public:
-    CRequestSlot() : m_bHeld(::InterlockedCompareExchange(&s_nBusy, 1, 0) == 0) {}
-    ~CRequestSlot()
-    {
-        if (m_bHeld) ::InterlockedExchange(&s_nBusy, 0);
-    }
-    CRequestSlot(const CRequestSlot&) = delete;
-    CRequestSlot& operator=(const CRequestSlot&) = delete;
-    bool IsHeld(const char* pszMethod) const
-    {
-        if (!m_bHeld) Trace("%s: another request is running; nothing is done", pszMethod);
-        return m_bHeld;
-    }
-
-private:
-    static volatile LONG s_nBusy;
-    bool m_bHeld;
-};
-
-volatile LONG CRequestSlot::s_nBusy = 0;
 
 // The lock this module carries, read when a call needs it: the resource is mapped with the module.
 bool PermitByThisModulesLock(DWORD dwSafetyOptions, IOleClientSite* pClientSite, CUrlPolicy& urls)
@@ -232,9 +209,9 @@ STDMETHODIMP CChecker::Check(BSTR bstrLoaderInfo, LONG* bOk)
     *bOk = 0;
     CRunningCall running(m_pControllingUnknown);
     GuardComCall("Check", [&] {
-        CRequestSlot slot;
+        CRequestSlot slot("Check");
         CUrlPolicy urls;
-        if (slot.IsHeld("Check") && IsAddressSized(bstrLoaderInfo, "Check") &&
+        if (slot.IsHeld() && IsAddressSized(bstrLoaderInfo, "Check") &&
             PermitByThisModulesLock(m_dwSafety, m_spClientSite.Get(), urls))
             *bOk = RunCheckRequest(bstrLoaderInfo, InstallSystem::Platform(), urls);
         return S_OK;
@@ -246,9 +223,9 @@ STDMETHODIMP CChecker::Launch(BSTR bstrURL)
 {
     CRunningCall running(m_pControllingUnknown);
     GuardComCall("Launch", [&] {
-        CRequestSlot slot;
+        CRequestSlot slot("Launch");
         WorldLaunchOptions options = DefaultWorldLaunchOptions();
-        if (slot.IsHeld("Launch") && IsAddressSized(bstrURL, "Launch") &&
+        if (slot.IsHeld() && IsAddressSized(bstrURL, "Launch") &&
             PermitByThisModulesLock(m_dwSafety, m_spClientSite.Get(), options.urls))
             LaunchWorld(bstrURL, options);
         return S_OK;

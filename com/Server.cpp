@@ -38,15 +38,14 @@ HRESULT ServerGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-// All or nothing: a class whose registration or type library failed is taken out again, so that
-// no half-registered class points at a module that cannot serve it.
+// What was written before a failure stays: taking it out again would also take out the working
+// registration an upgrade was writing over, leaving the machine with no control at all.
 HRESULT ServerRegister()
 {
     HRESULT hr = S_OK;
     for (ClassRow* pRow = Module().GetClassTable(); pRow && pRow->pclsid && SUCCEEDED(hr); ++pRow)
         hr = pRow->updateRegistry(TRUE);
     if (SUCCEEDED(hr)) hr = RegisterTypeLibrary();
-    if (FAILED(hr)) UnregisterClasses();
     return hr;
 }
 

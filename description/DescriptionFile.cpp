@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <vector>
 
 #include "description/DescriptionParser.h"
@@ -15,7 +16,7 @@ static_assert(description::kTypeDword == REG_DWORD, "entry types are the registr
 
 namespace {
 
-// How long a second attempt to open the file waits: the download that writes it may still hold it.
+// How long a second attempt to open the file waits when the first one raised.
 const DWORD kReopenDelayMs = 2000;
 
 description::LeadByteSet SystemLeadBytes()
@@ -42,7 +43,12 @@ bool CDescriptionFile::Load(CString strPath)
     bool bRead = false;
     {
         CFile file;
-        if (!file.Open(strPath, CFile::modeRead)) {
+        // A file that is not there or not free fails at once (the read below says so); only an
+        // open that raises, the system short of memory, is tried once more after a pause.
+        try {
+            file.Open(strPath, CFile::modeRead);
+        } catch (const std::exception& e) {
+            Trace("description: opening %s raised (%s); trying again", strPath.GetString(), e.what());
             ::Sleep(kReopenDelayMs);
             file.Open(strPath, CFile::modeRead);
         }

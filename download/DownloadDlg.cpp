@@ -59,12 +59,17 @@ bool CDownloadDlg::OnMessage(UINT nMsg, WPARAM, LPARAM, LRESULT& lResult)
 
 // urlmon reports every block; redrawing the text and the bar for each costs more than the block
 // itself on a fast link. The user sees a change every kRedrawIntervalMs, and the last state of
-// the transfer always.
+// the transfer always. The bar follows every notification; the size text only those that carry a
+// status text, each showing the amounts of its own notification.
 void CDownloadDlg::OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax, bool bShowAmount)
 {
     m_ulProgress = ulProgress;
     m_ulProgressMax = ulProgressMax;
-    m_bShowAmount = m_bShowAmount || bShowAmount;
+    if (bShowAmount) {
+        m_ulAmount = ulProgress;
+        m_ulAmountMax = ulProgressMax;
+        m_bAmountPending = true;
+    }
     const ULONGLONG now = ::GetTickCount64();
     if (m_nLastShownAt != 0 && now - m_nLastShownAt < kRedrawIntervalMs) return;
     m_nLastShownAt = now;
@@ -73,7 +78,8 @@ void CDownloadDlg::OnDownloadProgress(ULONG ulProgress, ULONG ulProgressMax, boo
 
 void CDownloadDlg::ShowProgress()
 {
-    if (m_bShowAmount) ::SetWindowTextA(GetDlgItem(IDC_DOWNLOAD_SIZE), FormatSizeText(m_ulProgress, m_ulProgressMax));
+    if (m_bAmountPending) ::SetWindowTextA(GetDlgItem(IDC_DOWNLOAD_SIZE), FormatSizeText(m_ulAmount, m_ulAmountMax));
+    m_bAmountPending = false;
     ::SendMessageA(GetDlgItem(IDC_DOWNLOAD_PROGRESS), PBM_SETPOS,
                    static_cast<WPARAM>(ProgressBarPosition(m_ulProgress, m_ulProgressMax)), 0);
 }

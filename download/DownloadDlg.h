@@ -39,8 +39,10 @@ private:
     void ShowProgress();
 
     static constexpr ULONGLONG kRedrawIntervalMs = 50;
-    ULONG m_ulProgress = 0;
+    ULONG m_ulProgress = 0;  // of the latest notification: the bar
     ULONG m_ulProgressMax = 0;
-    bool m_bShowAmount = false;
+    ULONG m_ulAmount = 0;  // of the latest one with a status text: the size text
+    ULONG m_ulAmountMax = 0;
+    bool m_bAmountPending = false;  // the size text is behind them
     ULONGLONG m_nLastShownAt = 0;  // GetTickCount64() of the last redraw; 0 before the first
 };

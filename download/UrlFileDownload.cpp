@@ -1,6 +1,7 @@
 #include "download/UrlFileDownload.h"
 
 #include "download/DownloadJob.h"
+#include "framework/MessagePump.h"
 #include "framework/Trace.h"
 
 namespace {
@@ -8,20 +9,6 @@ namespace {
 // After an abort the platform still owes us its end notification; this is how long we wait for
 // it before we let go of the transfer anyway.
 constexpr DWORD kAbortGraceMs = 5000;
-
-void PumpMessages()
-{
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Not ours to take: the thread's own loop must see it.
-            ::PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-}
 
 }  // namespace
 

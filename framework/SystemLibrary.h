@@ -8,8 +8,13 @@
 
 #include "framework/Handles.h"
 
-// Null (traced) when the system folder has no such DLL.
-UniqueLibrary LoadSystemLibrary(const wchar_t* pszName);
+using LoadLibraryExFn = HMODULE(WINAPI*)(LPCWSTR, HANDLE, DWORD);
+
+// Null (traced) when the system folder has no such DLL. Where the platform does not know
+// LOAD_LIBRARY_SEARCH_SYSTEM32 (Vista, and Windows 7 without update KB2533623), the DLL is loaded
+// by its full path in the system folder instead. `loader` is the platform's LoadLibraryExW except
+// in the tests, which take that path on a platform that knows the flag.
+UniqueLibrary LoadSystemLibrary(const wchar_t* pszName, LoadLibraryExFn loader = ::LoadLibraryExW);
 
 // An entry point of a loaded DLL as the function type it has; false when it is missing.
 template <typename Fn>

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <functional>
 #include <list>
+#include <memory>
 #include <utility>
 #include <string>
 
@@ -432,6 +433,55 @@ TEST_F(HostileCaller, RequestsDoNotRunInsideARunningRequest)
     EXPECT_FALSE(testserver::WaitForLogEntry(m_world, 0));
     // Once the request is over, the next one runs.
     EXPECT_EQ(1, Check(testserver::Url(m_description)));
+}
+
+// Another page's Check, on a thread of its own, waits while the first page's request is held in
+// its installer's boxes, its thread still taking messages, and then runs to a real outcome.
+TEST_F(HostileCaller, AnotherPagesRequestWaitsForTheRunningOneAndThenRuns)
+{
+    std::atomic<HWND> secondPage{nullptr};
+    std::atomic<LONG> secondOk{-1};
+    std::atomic<bool> firstDone{false};
+    std::unique_ptr<ui::Watcher> second;
+    ui::Watcher boxes([&] {
+        HWND box = ui::WaitForWindow("Error", 30000);  // the missing description's: the first request is held
+        ASSERT_NE(box, nullptr);
+        second = std::make_unique<ui::Watcher>([&] {
+            ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
+            {
+                ComPtr<IClassFactory> factory;
+                ComPtr<IChecker> checker;
+                ASSERT_EQ(S_OK, Export<GetClassObjectFn>(m_dll.Get(), "DllGetClassObject")(
+                                    CLSID_Checker, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf())));
+                ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IChecker, reinterpret_cast<void**>(checker.GetAddressOf())));
+                UniqueWindow page(::CreateWindowExA(0, "STATIC", "second page", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                                    nullptr, nullptr));
+                secondPage = page.Get();
+                BSTR url = ::SysAllocString(Wide(testserver::Url(m_description)).c_str());
+                LONG bOk = -1;
+                EXPECT_EQ(S_OK, checker->Check(url, &bOk));
+                ::SysFreeString(url);
+                secondOk = bOk;
+            }
+            ::OleUninitialize();
+        });
+        for (int waited = 0; !secondPage && waited < 30000; waited += 10) ::Sleep(10);
+        DWORD_PTR answer = 0;
+        EXPECT_TRUE(::SendMessageTimeoutA(secondPage, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 30000, &answer))
+            << "the waiting page's thread takes no messages";
+        EXPECT_EQ(-1, secondOk.load()) << "the second request ran beside the first";
+        EXPECT_FALSE(testserver::WaitForLogEntry(m_description, 0));
+        while (!firstDone)
+            for (const char* caption : {"Error", "qxChecker"})
+                if (HWND next = ui::WaitForWindow(caption, 25)) ui::ClickButton(next, IDOK), ui::WaitForWindowGone(next);
+    });
+    EXPECT_EQ(0, Check(testserver::Url("/" + m_folder + "/missing.ini")));
+    firstDone = true;
+    boxes.Join();
+    ASSERT_TRUE(second);
+    second->Join();
+    EXPECT_EQ(1, secondOk.load()) << "the second page's loader is current";
+    EXPECT_TRUE(testserver::WaitForLogEntry(m_description, 5000));
 }
 
 // Whatever the server says, only a whole program replaces the installed loader: a page served with

@@ -352,6 +352,31 @@ TEST_F(Registration, UnregisteringRemovesTheClassAndItsTypeLibraryAndKeepsClsid)
     EXPECT_EQ(0u, Regsvr32("/u /s", kCopyPath));
 }
 
+// An upgrade whose registration fails (here: a copy whose type library is damaged) leaves what it
+// wrote and never takes out the registration that stood before it.
+TEST_F(Registration, FailedRegistrationOverAnExistingOneTakesNothingOut)
+{
+    ASSERT_EQ(0u, Regsvr32("/s", kCopyPath));
+    Tree typeLibBefore;
+    ReadTree(kTypeLibKey, typeLibBefore);
+    const std::string broken = std::string(kCopyDir) + "\\broken.DLL";
+    ASSERT_TRUE(::CopyFileA(kCopyPath, broken.c_str(), FALSE));
+    HANDLE update = ::BeginUpdateResourceA(broken.c_str(), FALSE);
+    ASSERT_TRUE(update);
+    char garbage[] = "not a type library";
+    ASSERT_TRUE(::UpdateResourceA(update, "TYPELIB", MAKEINTRESOURCEA(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_EIRE),
+                                  garbage, sizeof garbage));
+    ASSERT_TRUE(::EndUpdateResourceA(update, FALSE));
+
+    EXPECT_NE(0u, Regsvr32("/s", broken));
+
+    for (const std::string& key : kRegisteredKeys) EXPECT_TRUE(KeyExists(key)) << key;
+    Tree typeLibAfter;
+    ReadTree(kTypeLibKey, typeLibAfter);
+    EXPECT_EQ(Dump(typeLibBefore), Dump(typeLibAfter));
+    ::DeleteFileA(broken.c_str());
+}
+
 // Unregistration removes only what it wrote: a ProgID key that holds someone else's subkey stays,
 // with that subkey.
 TEST_F(Registration, UnregisteringKeepsAProgIdKeyThatHoldsAForeignSubkey)

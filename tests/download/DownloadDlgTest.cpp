@@ -199,6 +199,47 @@ TEST_F(DownloadDialog, ChunkedBodyShowsTheAmountTwice)
     EXPECT_TRUE(bytes == testenv::ReadFileBytes(m_target));
 }
 
+// The bar follows every notification; the size text only one that carries a status text.
+class NotifiedDownloadDlg : public CDownloadDlg {
+public:
+    std::string sizeAfter;
+    LRESULT barAfter = -1;
+
+protected:
+    bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override
+    {
+        if (nMsg != WM_APP) return CDownloadDlg::OnMessage(nMsg, wParam, lParam, lResult);
+        // Spoken to as the transfer's callback speaks to it, through its private observer face.
+        ::IDownloadObserver& observer = *(::IDownloadObserver*)this;
+        observer.OnDownloadProgress(12800, 102400, true);
+        HWND bar = GetDlgItem(IDC_DOWNLOAD_PROGRESS);
+        // Redraws are spaced out: notify until the bar shows the later amount (bounded).
+        for (ULONGLONG start = ::GetTickCount64(); ::SendMessageA(bar, PBM_GETPOS, 0, 0) != 50 &&
+                                                   ::GetTickCount64() - start < 10000;)
+            observer.OnDownloadProgress(51200, 102400, false);
+        barAfter = ::SendMessageA(bar, PBM_GETPOS, 0, 0);
+        sizeAfter = GetDlgItemText(IDC_DOWNLOAD_SIZE).Str();
+        ::PostMessageA(m_hWnd, WM_COMMAND, IDCANCEL, 0);
+        lResult = 0;
+        return true;
+    }
+};
+
+TEST_F(DownloadDialog, AnEmptyStatusTextLeavesTheSizeText)
+{
+    NotifiedDownloadDlg dlg;
+    Prepare(dlg, testserver::Url(testserver::PutFile("dlg/stalled.bin", Pattern(1000)) + "?stall=30"));
+    ui::Watcher watcher([&] {
+        HWND h = ui::WaitForWindow(kCaption);
+        ASSERT_NE(h, nullptr);
+        ::PostMessageA(h, WM_APP, 0, 0);
+    });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+    watcher.Join();
+    EXPECT_EQ(50, dlg.barAfter);
+    EXPECT_EQ("12K / 100K", dlg.sizeAfter);
+}
+
 TEST_F(DownloadDialog, FailedTransferIsNotSuccessAndKeepsTheTarget)
 {
     const std::string path = testserver::PutFile("dlg/file.bin", Pattern(200000));

@@ -14,6 +14,7 @@
 #include "framework/CString.h"
 #include "framework/File.h"
 #include "framework/FileFind.h"
+#include "framework/SystemLibrary.h"
 #include "framework/WinApp.h"
 #include "support/TestEnv.h"
 #include "support/UiHelper.h"
@@ -330,6 +331,30 @@ TEST(FrameworkMessageBox, CaptionTextIconAndAnswer)
         });
         EXPECT_EQ(AfxMessageBox(c.text, c.type), c.button);
     }
+}
+
+// Where the platform does not know LOAD_LIBRARY_SEARCH_SYSTEM32, a system DLL is loaded by its
+// full path in the system folder, and still only from there.
+std::wstring g_loadedPath;
+HMODULE WINAPI LoaderWithoutTheSearchFlag(LPCWSTR name, HANDLE file, DWORD flags)
+{
+    if (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    g_loadedPath = name;
+    return ::LoadLibraryExW(name, file, flags);
+}
+
+TEST(FrameworkSystemLibrary, LoadsByFullPathWhereTheSearchFlagIsUnknown)
+{
+    wchar_t system[MAX_PATH];
+    const UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH);
+    UniqueLibrary library = LoadSystemLibrary(L"bcrypt.dll", LoaderWithoutTheSearchFlag);
+    EXPECT_TRUE(library && ::GetProcAddress(library.Get(), "BCryptHashData"));
+    EXPECT_EQ(std::wstring(system, n) + L"\\bcrypt.dll", g_loadedPath);
+    EXPECT_FALSE(LoadSystemLibrary(L"qxNoSuchSystem.dll", LoaderWithoutTheSearchFlag));
 }
 
 }  // namespace

@@ -5,9 +5,12 @@ Machines that cannot run 32-bit code still run the twin's whole suite under Wine
 tests prove about its resources carries over to the shipped DLL when those resources are the same
 bytes; this check proves that, and that the shipped file is a 32-bit DLL with exactly the four COM
 entry points that imports nothing but system DLLs. The type libraries are the one resource that
-must differ: each must be what widl makes of the same IDL for its own architecture.
+must differ: each must be what widl makes of the same IDL for its own architecture. Every function
+it imports from Windows must be one the toolchain's headers declare for the oldest Windows the
+build targets (as far as their version guards tell).
 
-usage: shipped_dll_check.py --shipped DLL --twin DLL --system-dir DIR --idl IDL -- WIDL-COMMAND...
+usage: shipped_dll_check.py --shipped DLL --twin DLL --system-dir DIR --idl IDL
+                            --cc COMPILER --target-defines "-D_WIN32_WINNT=..." -- WIDL-COMMAND...
 """
 import argparse
 import calendar
@@ -42,6 +45,11 @@ def resources(pe):
                 entry = lang.data.struct
                 found[(kind_key, name_key, lang.id)] = pe.get_data(entry.OffsetToData, entry.Size)
     return found
+
+
+# Where the Windows functions the DLL imports are declared.
+API_HEADERS = ("windows.h", "commctrl.h", "ole2.h", "olectl.h", "oleauto.h", "sddl.h", "shellapi.h", "shlobj.h",
+               "shlwapi.h", "urlmon.h")
 
 
 def imports(pe):
@@ -94,6 +102,26 @@ class ShippedDll(unittest.TestCase):
         self.assertEqual(set(), shipped - system, "imports that are not system DLLs")
         self.assertEqual(imports(self.twin), shipped)
 
+    def test_imports_only_what_the_oldest_targeted_windows_declares(self):
+        # The C runtime's imports are the compiler's own, not the Windows API's.
+        names = sorted({symbol.name.decode("ascii") for entry in self.shipped.DIRECTORY_ENTRY_IMPORT
+                        if entry.dll.decode("ascii").lower() != "msvcrt.dll" for symbol in entry.imports})
+        self.assertTrue(names)
+
+        def undeclared(functions):
+            with tempfile.TemporaryDirectory() as work:
+                source = os.path.join(work, "imports.c")
+                with open(source, "w") as f:
+                    f.write("".join("#include <%s>\n" % h for h in API_HEADERS))
+                    f.write("void *imports[] = {\n%s};\n" % "".join("  (void *)&%s,\n" % n for n in functions))
+                result = subprocess.run([ARGS.cc, "-fsyntax-only"] + ARGS.target_defines.split() + [source],
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+            return sorted(set(re.findall(r"[\u2018'](\w+)[\u2019'] undeclared", result.stdout)))
+
+        # The guards work: a function of Windows 8 is refused.
+        self.assertIn("CreateFile2", undeclared(names + ["CreateFile2"]), "the headers do not guard by version")
+        self.assertEqual([], undeclared(names), "imports the targeted Windows does not declare")
+
     def test_resources_other_than_the_type_library_are_byte_identical_to_the_twins(self):
         shipped, twin = resources(self.shipped), resources(self.twin)
         self.assertEqual(sorted(twin, key=str), sorted(shipped, key=str))
@@ -128,6 +156,8 @@ def main():
     parser.add_argument("--twin", required=True)
     parser.add_argument("--system-dir", required=True)
     parser.add_argument("--idl", required=True)
+    parser.add_argument("--cc", required=True, help="the C compiler of the shipped DLL's toolchain")
+    parser.add_argument("--target-defines", required=True, help="the build's Windows version definitions")
     parser.add_argument("widl", nargs="+", help="the widl command line, without its mode")
     ARGS = parser.parse_args()
     for path in (ARGS.shipped, ARGS.twin):
