@@ -2,53 +2,76 @@
 
 #include <windows.h>
 
-#include "framework/Handles.h"
 #include "framework/MessagePump.h"
 #include "framework/Trace.h"
 
 namespace {
 
-// The thread that runs the request; 0 while none does.
-volatile LONG s_nOwner = 0;
+// Made at first use and race-free without the C++ runtime's guards for local statics and its
+// thread_local, which would bring its POSIX thread library into every page's process: a thread
+// that loses the race to make one drops its own.
+volatile LONG s_nOwner = 0;  // the thread that runs the request; 0 while none does
+HANDLE volatile s_hFreed = nullptr;  // signalled when a request ends (auto-reset: one waiter tries)
+volatile LONG s_nInRequestSlot = static_cast<LONG>(TLS_OUT_OF_INDEXES);
 
-// Set while this thread runs a request or waits for one, so that a call from the messages it
-// takes meanwhile is re-entry, whichever of the two it is doing.
-thread_local bool t_bInRequest = false;
+// Owns the two with the module.
+struct CSlotResources {
+    ~CSlotResources()
+    {
+        if (s_hFreed) ::CloseHandle(s_hFreed);
+        if (s_nInRequestSlot != static_cast<LONG>(TLS_OUT_OF_INDEXES)) ::TlsFree(static_cast<DWORD>(s_nInRequestSlot));
+    }
+} s_resources;
 
-// Signalled when a request ends; auto-reset, so one waiter at a time tries for the slot, and a
-// signal no one took only makes the next waiter look once more.
 HANDLE FreedEvent()
 {
-    static const UniqueKernelHandle s_event(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    return s_event.Get();
+    if (HANDLE hFreed = s_hFreed) return hFreed;
+    HANDLE hFresh = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (hFresh && ::InterlockedCompareExchangePointer(&s_hFreed, hFresh, nullptr) != nullptr) ::CloseHandle(hFresh);
+    return s_hFreed;
+}
+
+// The thread-local slot whose value is set while this thread runs a request or waits for one, so
+// that a call from the messages it takes meanwhile is re-entry, whichever of the two it is doing.
+DWORD InRequestSlot()
+{
+    const LONG nSlot = s_nInRequestSlot;
+    if (nSlot != static_cast<LONG>(TLS_OUT_OF_INDEXES)) return static_cast<DWORD>(nSlot);
+    const DWORD dwFresh = ::TlsAlloc();
+    if (dwFresh == TLS_OUT_OF_INDEXES) return dwFresh;
+    const LONG nEarlier = ::InterlockedCompareExchange(&s_nInRequestSlot, static_cast<LONG>(dwFresh),
+                                                       static_cast<LONG>(TLS_OUT_OF_INDEXES));
+    if (nEarlier == static_cast<LONG>(TLS_OUT_OF_INDEXES)) return dwFresh;
+    ::TlsFree(dwFresh);
+    return static_cast<DWORD>(nEarlier);
 }
 
 }  // namespace
 
 CRequestSlot::CRequestSlot(const char* pszMethod)
 {
-    if (t_bInRequest) {
+    const DWORD dwSlot = InRequestSlot();
+    HANDLE hFreed = FreedEvent();
+    if (dwSlot == TLS_OUT_OF_INDEXES || !hFreed) {
+        Trace("%s: no thread slot or event for the request guard (error %lu); nothing is done", pszMethod,
+              ::GetLastError());
+        return;
+    }
+    if (::TlsGetValue(dwSlot)) {
         Trace("%s: called from inside this page's running request; nothing is done", pszMethod);
         return;
     }
-    t_bInRequest = m_bMarkedThread = true;
+    ::TlsSetValue(dwSlot, this);
+    m_bMarkedThread = true;
     const LONG nSelf = static_cast<LONG>(::GetCurrentThreadId());
-    if (::InterlockedCompareExchange(&s_nOwner, nSelf, 0) == 0) {
-        m_bHeld = true;
-        return;
+    if (::InterlockedCompareExchange(&s_nOwner, nSelf, 0) != 0) {
+        Trace("%s: another page's request is running; waiting for it to end", pszMethod);
+        while (::InterlockedCompareExchange(&s_nOwner, nSelf, 0) != 0)
+            if (!WaitPumpingMessages(hFreed)) {
+                Trace("%s: gave up waiting for another page's request; nothing is done", pszMethod);
+                return;
+            }
     }
-    HANDLE hFreed = FreedEvent();
-    if (!hFreed) {
-        Trace("%s: another page's request is running, and no event to wait on could be made; nothing is done",
-              pszMethod);
-        return;
-    }
-    Trace("%s: another page's request is running; waiting for it to end", pszMethod);
-    while (::InterlockedCompareExchange(&s_nOwner, nSelf, 0) != 0)
-        if (!WaitPumpingMessages(hFreed)) {
-            Trace("%s: gave up waiting for another page's request; nothing is done", pszMethod);
-            return;
-        }
     m_bHeld = true;
 }
 
@@ -56,7 +79,7 @@ CRequestSlot::~CRequestSlot()
 {
     if (m_bHeld) {
         ::InterlockedExchange(&s_nOwner, 0);
-        if (HANDLE hFreed = FreedEvent()) ::SetEvent(hFreed);
+        ::SetEvent(s_hFreed);
     }
-    if (m_bMarkedThread) t_bInRequest = false;
+    if (m_bMarkedThread) ::TlsSetValue(static_cast<DWORD>(s_nInRequestSlot), nullptr);
 }

@@ -51,7 +51,7 @@ const char* CControlWindow::ClassName()
 {
     CCriticalSectionLock lock(Module().m_csWindowCreate);
     if (!g_classInfo.szName[0])
-        std::snprintf(g_classInfo.szName, sizeof g_classInfo.szName, "ATL:%8.8X",
+        _snprintf(g_classInfo.szName, sizeof g_classInfo.szName - 1, "ATL:%8.8X",
                       static_cast<unsigned>(reinterpret_cast<UINT_PTR>(&g_classInfo)));
     return g_classInfo.szName;
 }

@@ -29,20 +29,27 @@ bool OpenWorldThroughShell(const char* pszWorldFile)
     return ::ShellExecuteExA(&info) != FALSE;
 }
 
+namespace {
+
+// Made when the module loads, in this order, rather than as local statics: their guards would
+// bring the C++ runtime's POSIX thread library into every page's process.
+const std::string g_worldC = std::string(kInstallRootC) + kWorldFile;
+const std::string g_settingsC = std::string(kInstallRootC) + kSettingsFile;
+const std::string g_worldD = std::string(kInstallRootD) + kWorldFile;
+const std::string g_settingsD = std::string(kInstallRootD) + kSettingsFile;
+const WorldFilePair g_pairC{g_worldC.c_str(), g_settingsC.c_str()};
+const WorldFilePair g_pairD{g_worldD.c_str(), g_settingsD.c_str()};
+
+}  // namespace
+
 const WorldFilePair& WorldFilePairC()
 {
-    static const std::string world = std::string(kInstallRootC) + kWorldFile;
-    static const std::string settings = std::string(kInstallRootC) + kSettingsFile;
-    static const WorldFilePair pair{world.c_str(), settings.c_str()};
-    return pair;
+    return g_pairC;
 }
 
 const WorldFilePair& WorldFilePairD()
 {
-    static const std::string world = std::string(kInstallRootD) + kWorldFile;
-    static const std::string settings = std::string(kInstallRootD) + kSettingsFile;
-    static const WorldFilePair pair{world.c_str(), settings.c_str()};
-    return pair;
+    return g_pairD;
 }
 
 WorldLaunchOptions DefaultWorldLaunchOptions()

@@ -150,6 +150,11 @@ class Cabinets(unittest.TestCase):
             with self.subTest(cabinet=os.path.basename(p["cab"])):
                 self.assertEqual(sorted([p["dll"].file_name, "qxChecker.inf"]), sorted(p["names"]))
 
+    def test_each_cabinet_stays_within_its_size_limit(self):
+        for p in self.packages:
+            limit = {"x86": 128000, "x64": 150000}[p["tag"]]
+            self.assertLessEqual(os.path.getsize(p["cab"]), limit, p["cab"])
+
     def test_inf_is_what_code_download_reads(self):
         for p in self.packages:
             with self.subTest(cabinet=os.path.basename(p["cab"])):

@@ -122,6 +122,11 @@ class ShippedDll(unittest.TestCase):
         self.assertIn("CreateFile2", undeclared(names + ["CreateFile2"]), "the headers do not guard by version")
         self.assertEqual([], undeclared(names), "imports the targeted Windows does not declare")
 
+    def test_each_dll_stays_within_its_size_limit(self):
+        # Every first visitor downloads it and every page's process loads it.
+        for path, limit in ((ARGS.shipped, 256000), (ARGS.twin, 300000)):
+            self.assertLessEqual(os.path.getsize(path), limit, path)
+
     def test_resources_other_than_the_type_library_are_byte_identical_to_the_twins(self):
         shipped, twin = resources(self.shipped), resources(self.twin)
         self.assertEqual(sorted(twin, key=str), sorted(shipped, key=str))
