@@ -17,8 +17,10 @@ ComPtr<CBindCallback> CBindCallback::Create(const char* pszFilePath, const Downl
                                             IDownloadObserver* pObserver)
 {
     ComPtr<CBindCallback> callback;
-    // The new object's own first reference becomes the ComPtr's.
-    callback.Attach(new (std::nothrow) CBindCallback(pszFilePath, rules, pObserver));
+    // The new object's own first reference becomes the ComPtr's. Not through Attach: mingw-w64's
+    // ComPtr::Attach adds a reference of its own, unlike WRL's, and every download's callback
+    // (with its read buffer) outlived the download.
+    *callback.GetAddressOf() = new (std::nothrow) CBindCallback(pszFilePath, rules, pObserver);
     return callback;
 }
 

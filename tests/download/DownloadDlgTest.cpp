@@ -135,6 +135,16 @@ public:
 
 }  // namespace
 
+// A new callback holds its creator's reference and no other: one more, and every download's
+// callback, with its read buffer, outlived the download.
+TEST(BindCallback, CreateHandsOverItsOnlyReference)
+{
+    Microsoft::WRL::ComPtr<CBindCallback> callback = CBindCallback::Create("C:\\qx-unused.bin");
+    ASSERT_TRUE(callback);
+    callback->AddRef();
+    EXPECT_EQ(1u, callback->Release());
+}
+
 TEST_F(DownloadDialog, CallbackRefusesACancelledStartAndStreamsThatGiveNothing)
 {
     // Cancelled before urlmon starts it: the start is refused, so no request goes out, and no
