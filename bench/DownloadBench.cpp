@@ -1,9 +1,12 @@
 // One download of one file by one way, timed, with the peak working set of this process; run in a
 // fresh process per download so the peak belongs to that way and that size alone.
-// Usage: qxbench_download <case> <dialog|bare-bind|URLDownloadToFileA> <url> <target file>
+// Usage: qxbench_download <case> <dialog|bare-bind|bare-bind-writes|URLDownloadToFileA> <url> <target file>
 //   dialog              the progress dialog, as the installation shows it
 //   bare-bind           an asynchronous urlmon bind that only counts the bytes: what urlmon itself
 //                       delivers here, the ceiling for anything built on it
+//   bare-bind-writes    the same bind, reading with the dialog's buffer size and writing through
+//                       the same part file, moved over the target at the end, without a window:
+//                       the fair anchor for the dialog, whose own cost is the rest
 //   URLDownloadToFileA  the platform's own blocking file download, writing the same file
 // Prints one sample line (see BenchCommon.h); a way that failed is named "<way>-failed".
 #include <windows.h>
@@ -18,17 +21,21 @@
 #include <vector>
 
 #include "bench/BenchCommon.h"
+#include "download/BindCallback.h"
 #include "download/DownloadDlg.h"
+#include "download/PartFile.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-// Reads and drops everything.
+// Reads everything, with the dialog's buffer size, and writes it to `sink` when there is one.
 class CountingCallback final : public IBindStatusCallback {
 public:
+    explicit CountingCallback(CPartFile* sink = nullptr) : m_sink(sink) {}
     ULONGLONG bytes = 0;
     bool done = false;
+    bool written = true;
     HRESULT result = E_PENDING;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
@@ -64,23 +71,24 @@ public:
     {
         if (!medium || medium->tymed != TYMED_ISTREAM) return S_OK;
         HRESULT hr;
+        ULONG n = 0;
         do {
-            ULONG n = 0;
+            n = 0;
             hr = medium->pstm->Read(m_buffer.data(), static_cast<ULONG>(m_buffer.size()), &n);
             bytes += n;
-        } while (hr == S_OK);
+            if (m_sink && n > 0) written = m_sink->Write(m_buffer.data(), n) && written;
+        } while (hr == S_OK && n > 0);
         return S_OK;
     }
     STDMETHODIMP OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
 
 private:
-    std::vector<BYTE> m_buffer = std::vector<BYTE>(65536);
+    CPartFile* m_sink;
+    std::vector<BYTE> m_buffer = std::vector<BYTE>(CBindCallback::kReadChunk);
 };
 
-// Nothing is written: the target file is not used.
-bool BareBind(const char* pszUrl, const char*, double& seconds, ULONGLONG& bytes)
+bool Bind(CountingCallback& callback, const char* pszUrl, double& seconds, ULONGLONG& bytes)
 {
-    CountingCallback callback;
     ComPtr<IMoniker> moniker;
     ComPtr<IBindCtx> context;
     ComPtr<IStream> stream;
@@ -94,6 +102,27 @@ bool BareBind(const char* pszUrl, const char*, double& seconds, ULONGLONG& bytes
     seconds = Now() - start;
     bytes = callback.bytes;
     return SUCCEEDED(callback.result);
+}
+
+// Nothing is written: the target file is not used.
+bool BareBind(const char* pszUrl, const char*, double& seconds, ULONGLONG& bytes)
+{
+    CountingCallback callback;
+    return Bind(callback, pszUrl, seconds, bytes);
+}
+
+// Timed from before the part file is made to after it is moved over the target, as the dialog's
+// download is.
+bool BareBindWrites(const char* pszUrl, const char* pszFile, double& seconds, ULONGLONG& bytes)
+{
+    ::DeleteFileA(pszFile);
+    const double start = Now();
+    CPartFile part(pszFile);
+    CountingCallback callback(&part);
+    double bound = 0;
+    const bool ok = part.Create() && Bind(callback, pszUrl, bound, bytes) && callback.written && (part.Seal(), part.Commit());
+    seconds = Now() - start;
+    return ok;
 }
 
 bool Dialog(const char* pszUrl, const char* pszFile, double& seconds, ULONGLONG& bytes)
@@ -129,13 +158,15 @@ int main(int argc, char** argv)
     } kWays[] = {
         {"dialog", Dialog},
         {"bare-bind", BareBind},
+        {"bare-bind-writes", BareBindWrites},
         {"URLDownloadToFileA", PlatformFileDownload},
     };
     Way run = nullptr;
     for (const auto& way : kWays)
         if (argc == 5 && std::strcmp(argv[2], way.name) == 0) run = way.run;
     if (!run) {
-        std::fprintf(stderr, "usage: qxbench_download <case> <dialog|bare-bind|URLDownloadToFileA> <url> <target file>\n");
+        std::fprintf(stderr, "usage: qxbench_download <case> <dialog|bare-bind|bare-bind-writes|URLDownloadToFileA> <url> "
+                             "<target file>\n");
         return 2;
     }
     ::OleInitialize(nullptr);

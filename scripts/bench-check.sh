@@ -14,7 +14,8 @@
 #   first-Check        the page's first Check, each run a fresh process: LoadLibrary of the built
 #                      DLL, DllGetClassObject and CreateInstance, and the call through IDispatch,
 #                      against a bare fetch of the description from a fresh process
-# The figures and their CSV go to build/<arch>/benchstate/check-figures.{txt,csv}.
+# and the size of each built DLL and of a cabinet of it. The figures and their CSV go to
+# build/<arch>/benchstate/check-figures.{txt,csv}.
 # Usage: bash scripts/bench-check.sh [loader size in MiB, default 64]
 set -euo pipefail
 mib=${1:-64}
@@ -47,6 +48,17 @@ for run in $(seq "$runs"); do
   echo "check: first Check, round $run of $runs" >&2
   bench_exe qxbench_first check "$(winpath "$build/qxChecker.DLL")" "$server/qxloader.ini" >>"$samples" || true
   bench_exe qxbench_first bare "$server/qxloader.ini" "$scratch" >>"$samples" || true
+done
+
+# What a first visitor downloads and every page's process loads: each built DLL and a cabinet of
+# it as the package makes one (DLL and INF, compressed; the package's signatures add a few KB).
+for dll in "$(dirname "$build")"/{i686,x86_64}/qxChecker.DLL; do
+  [ -f "$dll" ] || continue
+  cab=$state/size-check.cab
+  rm -rf "$state/cab" "$cab" && mkdir -p "$state/cab" && cp "$dll" "$state/cab/"
+  /usr/bin/python3 "$root/scripts/cab-inf.py" "$state/cab/qxChecker.DLL" >"$state/cab/qxChecker.inf"
+  (cd "$state/cab" && gcab -c -z -n "$cab" qxChecker.inf qxChecker.DLL)
+  echo "# size: $(basename "$(dirname "$dll")") qxChecker.DLL $(stat -c %s "$dll") bytes, its cabinet $(stat -c %s "$cab") bytes unsigned" >>"$samples"
 done
 
 bench_figures "$samples" --ratio Check/bare-fetch --ratio Launch/bare-fetch --ratio Launch/fetch-and-open \
