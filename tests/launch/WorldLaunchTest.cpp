@@ -59,7 +59,7 @@ protected:
         ::SetEnvironmentVariableA("QX_LOADER_RECORD", m_record.c_str());
         ASSERT_TRUE(testenv::SetClassesDefault(".qxl", "qxl_auto_file"));
         ASSERT_TRUE(testenv::SetClassesDefault("qxl_auto_file\\shell\\open\\command",
-                                    "\"" + testenv::WindowsPath(QX_SAMPLE_LOADER_PATH) + "\" \"%1\""));
+                                    std::string("\"") + testenv::WindowsPath(QX_SAMPLE_LOADER_PATH) + "\" \"%1\""));
     }
 
     void TearDown() override { ::OleUninitialize(); }
