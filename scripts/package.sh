@@ -64,33 +64,32 @@ for tool in gcab osslsigncode openssl; do
 done
 "$python" -c 'import pefile' 2>/dev/null || die "python3-pefile is missing (bash scripts/install-deps.sh installs it)"
 
-# ---- the site lock of every DLL, before anything is signed --------------------------------------
+# ---- what every DLL carries, read back before anything is signed ----------------------------------
+# check_each <what> <script> [args]: runs the read-back script on each DLL; a refused DLL leaves no
+# package of its architecture (whatever an earlier run left there is not this DLL's either), and
+# any refusal ends the whole package.
+check_each() {
+  local what=$1 script=$2 refused=0
+  shift 2
+  for i in "${!archs[@]}"; do
+    if ! "$python" "$root/scripts/$script" "${dlls[$i]}" "$@" | sed 's/^/package: /'; then
+      rm -rf "$work/${tags[$i]}" "$dist/qxChecker-${tags[$i]}.cab"
+      refused=1
+    fi
+  done
+  [ $refused = 0 ] || die "nothing is packaged: a DLL's $what is refused (see above)"
+}
+for i in "${!archs[@]}"; do
+  [ -f "${dlls[$i]}" ] || die "${dlls[$i]} is missing (build it: bash scripts/build.sh ${archs[$i]})"
+done
 lock_args=()
 [ "${QX_PACKAGE_ALLOW_HTTP:-}" != 1 ] || lock_args=(--allow-http)
-refused=0
-for i in "${!archs[@]}"; do
-  dll=${dlls[$i]}
-  [ -f "$dll" ] || die "$dll is missing (build it: bash scripts/build.sh ${archs[$i]})"
-  if ! "$python" "$root/scripts/site-lock.py" "$dll" "${lock_args[@]}" | sed 's/^/package: /'; then
-    # Whatever an earlier run left for this architecture is not this DLL's package either.
-    rm -rf "$work/${tags[$i]}" "$dist/qxChecker-${tags[$i]}.cab"
-    refused=1
-  fi
-done
-[ $refused = 0 ] || die "nothing is packaged: a DLL's site lock is refused (see above)"
-
-# ---- the loader's publisher pin of every DLL ------------------------------------------------------
+check_each "site lock" site-lock.py "${lock_args[@]}"
 # An unpinned DLL installs whatever loader the server of its description serves: said loudly, and
 # refused where the build asks for a pin (QX_REQUIRE_LOADER_PIN=1).
 pin_args=()
 [ "${QX_REQUIRE_LOADER_PIN:-}" != 1 ] || pin_args=(--require)
-for i in "${!archs[@]}"; do
-  if ! "$python" "$root/scripts/loader-pin.py" "${dlls[$i]}" "${pin_args[@]}" | sed 's/^/package: /'; then
-    rm -rf "$work/${tags[$i]}" "$dist/qxChecker-${tags[$i]}.cab"
-    refused=1
-  fi
-done
-[ $refused = 0 ] || die "nothing is packaged: a DLL's loader pin is refused (see above)"
+check_each "loader pin" loader-pin.py "${pin_args[@]}"
 
 # ---- the signing certificate ----------------------------------------------------------------------
 sign_args=() verify_ca=""
