@@ -467,7 +467,7 @@ TEST_F(HostileCaller, AnotherPagesRequestWaitsForTheRunningOneAndThenRuns)
         });
         for (int waited = 0; !secondPage && waited < 30000; waited += 10) ::Sleep(10);
         DWORD_PTR answer = 0;
-        EXPECT_TRUE(::SendMessageTimeoutA(secondPage, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 30000, &answer))
+        EXPECT_TRUE(::SendMessageTimeoutA(secondPage, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, testenv::ScaledMs(30000), &answer))
             << "the waiting page's thread takes no messages";
         EXPECT_EQ(-1, secondOk.load()) << "the second request ran beside the first";
         EXPECT_FALSE(testserver::WaitForLogEntry(m_description, 0));

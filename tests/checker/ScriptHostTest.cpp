@@ -74,7 +74,7 @@ ProcessRun RunToEnd(const std::string& commandLine)
     UniqueKernelHandle process(pi.hProcess);
     UniqueKernelHandle thread(pi.hThread);
     output.Reset();
-    if (::WaitForSingleObject(process.Get(), kProcessLimitMs) != WAIT_OBJECT_0) {
+    if (::WaitForSingleObject(process.Get(), testenv::ScaledMs(kProcessLimitMs)) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "did not end within " << kProcessLimitMs << " ms: " << commandLine;
         ::TerminateProcess(process.Get(), kScriptNotEnded);
         ::WaitForSingleObject(process.Get(), 5000);

@@ -75,7 +75,7 @@ DWORD RunToEnd(const std::string& commandLine)
     }
     UniqueKernelHandle process(pi.hProcess);
     UniqueKernelHandle thread(pi.hThread);
-    if (::WaitForSingleObject(process.Get(), kProcessLimitMs) != WAIT_OBJECT_0) {
+    if (::WaitForSingleObject(process.Get(), testenv::ScaledMs(kProcessLimitMs)) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "did not end within " << kProcessLimitMs << " ms: " << commandLine;
         ::TerminateProcess(process.Get(), 0xFFFFFFFF);
         ::WaitForSingleObject(process.Get(), 5000);

@@ -881,7 +881,7 @@ DWORD Regsvr32(const char* options)
     UniqueKernelHandle process(pi.hProcess);
     UniqueKernelHandle thread(pi.hThread);
     DWORD exitCode = ~0u;
-    if (::WaitForSingleObject(process.Get(), 30000) == WAIT_OBJECT_0)
+    if (::WaitForSingleObject(process.Get(), testenv::ScaledMs(30000)) == WAIT_OBJECT_0)
         ::GetExitCodeProcess(process.Get(), &exitCode);
     else
         ::TerminateProcess(process.Get(), exitCode);
@@ -945,7 +945,7 @@ TEST_F(ControlObject, AtlContainerActivatesItInPlaceAndShowsTheFramedCaption)
 
     // The container creates and activates the control while it creates its window.
     ChildSearch search;
-    const ULONGLONG deadline = ::GetTickCount64() + 10000;
+    const ULONGLONG deadline = ::GetTickCount64() + testenv::ScaledMs(10000);
     while (!search.found && ::GetTickCount64() < deadline) {
         ::EnumChildWindows(host.Get(), FindControlWindow, reinterpret_cast<LPARAM>(&search));
         if (!search.found) PumpMessages(20);
@@ -970,7 +970,7 @@ TEST_F(ControlObject, AtlContainerActivatesItInPlaceAndShowsTheFramedCaption)
         DrawReference(expected.Dc(), client, POINT{client.right / 2, client.bottom / 2});
     }
     int nDifferences = -1;
-    const ULONGLONG paintDeadline = ::GetTickCount64() + 10000;
+    const ULONGLONG paintDeadline = ::GetTickCount64() + testenv::ScaledMs(10000);
     while (nDifferences != 0 && ::GetTickCount64() < paintDeadline) {
         PumpMessages(20);
         if (::GetUpdateRect(control, nullptr, FALSE)) continue;
@@ -990,7 +990,7 @@ TEST_F(ControlObject, AtlContainerActivatesItInPlaceAndShowsTheFramedCaption)
             picture = ui::Screenshot(host.Get(), "control-in-atlaxwin");
             taken = true;
         });
-        const ULONGLONG shotDeadline = ::GetTickCount64() + 15000;
+        const ULONGLONG shotDeadline = ::GetTickCount64() + testenv::ScaledMs(15000);
         while (!taken && ::GetTickCount64() < shotDeadline) PumpMessages(20);
     }
     EXPECT_FALSE(picture.empty());

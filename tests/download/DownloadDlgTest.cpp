@@ -225,7 +225,7 @@ protected:
         HWND bar = GetDlgItem(IDC_DOWNLOAD_PROGRESS);
         // Redraws are spaced out: notify until the bar shows the later amount (bounded).
         for (ULONGLONG start = ::GetTickCount64(); ::SendMessageA(bar, PBM_GETPOS, 0, 0) != 50 &&
-                                                   ::GetTickCount64() - start < 10000;)
+                                                   ::GetTickCount64() - start < testenv::ScaledMs(10000);)
             observer.OnDownloadProgress(51200, 102400, false);
         barAfter = ::SendMessageA(bar, PBM_GETPOS, 0, 0);
         sizeAfter = GetDlgItemText(IDC_DOWNLOAD_SIZE).Str();

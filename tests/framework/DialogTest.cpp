@@ -149,7 +149,7 @@ TEST(DialogModal, EndDialogFromAHandlerGivesItsValue)
             HWND h = ui::WaitForWindow(kDownloadCaption);
             ASSERT_NE(h, nullptr);
             DWORD_PTR ignored = 0;
-            EXPECT_TRUE(::SendMessageTimeoutA(h, kEndWith, static_cast<WPARAM>(value), 0, SMTO_ABORTIFHUNG, 10000,
+            EXPECT_TRUE(::SendMessageTimeoutA(h, kEndWith, static_cast<WPARAM>(value), 0, SMTO_ABORTIFHUNG, testenv::ScaledMs(10000),
                                               &ignored));
             EXPECT_TRUE(ui::WaitForWindowGone(h));
         });
@@ -243,7 +243,7 @@ TEST(DialogKeys, PreTranslateMessageDecidesWhatKeysDo)
                 EXPECT_TRUE(ui::WaitForWindowGone(h));
                 return;
             }
-            EXPECT_EQ(::WaitForSingleObject(dlg.marker.Get(), 10000), WAIT_OBJECT_0);
+            EXPECT_EQ(::WaitForSingleObject(dlg.marker.Get(), testenv::ScaledMs(10000)), WAIT_OBJECT_0);
             EXPECT_TRUE(::IsWindowVisible(h)) << "the key ended the dialog";
             // Posted too, so that a WM_CHAR that TranslateMessage made of the key (Dispatch) is
             // handled before this, and would have ended the dialog first if it could.
@@ -271,7 +271,7 @@ TEST(DialogKeys, KeysOfOtherWindowsAreNotTheDialogs)
         ASSERT_NE(h, nullptr);
         ASSERT_TRUE(ui::PressKey(other.GetSafeHwnd(), VK_ESCAPE));
         ::PostMessageA(h, kMarker, 0, 0);
-        EXPECT_EQ(::WaitForSingleObject(dlg.marker.Get(), 10000), WAIT_OBJECT_0);
+        EXPECT_EQ(::WaitForSingleObject(dlg.marker.Get(), testenv::ScaledMs(10000)), WAIT_OBJECT_0);
         EXPECT_TRUE(ui::ClickButton(h, IDCANCEL));
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);

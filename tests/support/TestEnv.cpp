@@ -131,9 +131,18 @@ bool SetClassesDefault(const char* key, const std::string& value)
                             static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
 
+unsigned long ScaledMs(unsigned long ms)
+{
+    char text[16] = {};
+    const DWORD n = ::GetEnvironmentVariableA("QX_TIME_SCALE", text, sizeof(text));
+    const unsigned long scale = n > 0 && n < sizeof(text) ? std::strtoul(text, nullptr, 10) : 1;
+    return scale >= 1 && scale <= 100 ? ms * scale : ms;
+}
+
 std::string WaitForRecordLine(const std::string& path, int timeoutMs)
 {
-    for (int waited = 0; waited < timeoutMs; waited += 20) {
+    const int limit = static_cast<int>(ScaledMs(static_cast<unsigned long>(timeoutMs > 0 ? timeoutMs : 0)));
+    for (int waited = 0; waited < limit; waited += 20) {
         const std::string record = ReadFileBytes(path);
         if (record.find("\r\n") != std::string::npos) return record;
         ::Sleep(20);

@@ -30,6 +30,10 @@ bool OnlyOwnerAdminsAndSystemMayWrite(const std::string& folder);
 std::string WindowsPath(const std::string& unixPath);
 // Sets the default value of a key under HKEY_CLASSES_ROOT, creating the key.
 bool SetClassesDefault(const char* key, const std::string& value);
+// A test's bound on waiting for a window, a file or a process, scaled by QX_TIME_SCALE (a whole
+// number, 1 by default): where every process start is slow (the emulated 32-bit machine), slowness
+// must never fail a test, while what a test asserts stays the same.
+unsigned long ScaledMs(unsigned long ms);
 // The content of a file once it holds a whole line (a program's record of how it was started);
 // empty when none has come within the bound.
 std::string WaitForRecordLine(const std::string& path, int timeoutMs = 15000);

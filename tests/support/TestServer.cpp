@@ -242,7 +242,7 @@ bool WaitForLogEntry(const std::string& path, int timeoutMs, LogEntry* out)
                 return true;
             }
         }
-        if (::GetTickCount() - started >= static_cast<DWORD>(timeoutMs)) return false;
+        if (::GetTickCount() - started >= testenv::ScaledMs(static_cast<DWORD>(timeoutMs))) return false;
         ::Sleep(20);
     }
 }

@@ -19,7 +19,8 @@ namespace {
 
 constexpr int kPollMs = 20;
 // How long a window may take to answer WM_GETTEXT and the like before it counts as hung.
-constexpr UINT kAnswerMs = 5000;
+constexpr UINT kAnswerBaseMs = 5000;
+UINT AnswerMs() { return testenv::ScaledMs(kAnswerBaseMs); }
 
 // A caption as the window manager keeps it: no message goes to the window, so looking at every
 // window of the process never waits for a thread that is busy. Converted with the ANSI code page,
@@ -142,7 +143,7 @@ void AppendRaw(std::string& out, const T& value)
 
 HWND WaitForWindow(const std::string& caption, int timeoutMs, DWORD processId, bool visibleOnly)
 {
-    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(timeoutMs > 0 ? timeoutMs : 0);
+    const ULONGLONG deadline = ::GetTickCount64() + testenv::ScaledMs(static_cast<unsigned long>(timeoutMs > 0 ? timeoutMs : 0));
     for (;;) {
         Search search{&caption, processId, visibleOnly, nullptr};
         ::EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
@@ -154,7 +155,7 @@ HWND WaitForWindow(const std::string& caption, int timeoutMs, DWORD processId, b
 
 bool WaitForWindowGone(HWND hwnd, int timeoutMs)
 {
-    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(timeoutMs > 0 ? timeoutMs : 0);
+    const ULONGLONG deadline = ::GetTickCount64() + testenv::ScaledMs(static_cast<unsigned long>(timeoutMs > 0 ? timeoutMs : 0));
     while (::IsWindow(hwnd)) {
         if (::GetTickCount64() >= deadline) return false;
         ::Sleep(kPollMs);
@@ -166,13 +167,13 @@ std::string GetText(HWND hwnd)
 {
     DWORD_PTR nLength = 0;
     if (!::IsWindow(hwnd) ||
-        !::SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs, &nLength))
+        !::SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, AnswerMs(), &nLength))
         return std::string();
     // WM_GETTEXTLENGTH may count more than WM_GETTEXT copies (never less), so the copy decides.
     std::string text(nLength + 1, '\0');
     DWORD_PTR nCopied = 0;
     if (!::SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
-                               kAnswerMs, &nCopied))
+                               AnswerMs(), &nCopied))
         return std::string();
     text.resize(nCopied < text.size() ? nCopied : text.size() - 1);
     return text;
@@ -219,7 +220,7 @@ bool TypeText(HWND edit, const std::string& text)
     DWORD_PTR result = 0;
     return ::IsWindow(edit) &&
            ::SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
-                                 kAnswerMs, &result) &&
+                                 AnswerMs(), &result) &&
            result == TRUE;
 }
 
@@ -254,7 +255,7 @@ std::string Screenshot(HWND hwnd, const std::string& name)
     // is left to paint; RDW_UPDATENOW would instead send WM_PAINT across threads and block for
     // good on a thread that has stopped taking messages.
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    const ULONGLONG deadline = ::GetTickCount64() + kAnswerMs;
+    const ULONGLONG deadline = ::GetTickCount64() + AnswerMs();
     while (NeedsPainting(hwnd) && ::GetTickCount64() < deadline) ::Sleep(kPollMs);
 
     CScreenDc screen;
