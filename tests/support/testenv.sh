@@ -14,6 +14,7 @@ stop_all() {
   if [ -f "$state/env.sh" ]; then
     ( . "$state/env.sh"; wineserver -k >/dev/null 2>&1 || true; wineserver -w >/dev/null 2>&1 || true )
   fi
+  rm -f "$state/services-running"
   for drive in drive_d drive_e; do
     if mountpoint -q "$state/$drive" 2>/dev/null; then umount "$state/$drive" >/dev/null 2>&1 || umount -l "$state/$drive" || true; fi
   done
@@ -119,6 +120,12 @@ export QX_TEST_STATE='Z:$(printf '%s' "$state" | tr / '\\\\')'
 ENV
     . "$state/env.sh"
     make_prefix
+    # One Wine server and its services for the whole run, started here with no pipes attached:
+    # otherwise each test program, starting after the last has ended, starts them afresh (about
+    # 10 s a test in the emulated machine) and they hold ctest's pipes. `stop` ends them.
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+    touch "$state/services-running"
     start_server
     echo "testenv: $arch, display $display, prefix $WINEPREFIX, server port $(cat "$state/server.port")"
     ;;
