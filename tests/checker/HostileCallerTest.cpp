@@ -465,7 +465,7 @@ TEST_F(HostileCaller, AnotherPagesRequestWaitsForTheRunningOneAndThenRuns)
             }
             ::OleUninitialize();
         });
-        for (int waited = 0; !secondPage && waited < 30000; waited += 10) ::Sleep(10);
+        for (int waited = 0; !secondPage && waited < static_cast<int>(testenv::ScaledMs(30000)); waited += 10) ::Sleep(10);
         DWORD_PTR answer = 0;
         EXPECT_TRUE(::SendMessageTimeoutA(secondPage, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, testenv::ScaledMs(30000), &answer))
             << "the waiting page's thread takes no messages";

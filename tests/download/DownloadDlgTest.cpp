@@ -82,7 +82,7 @@ std::vector<std::string> WatchSizeText(HWND dialog)
 {
     std::vector<std::string> seen;
     HWND size = ui::FindChildById(dialog, IDC_DOWNLOAD_SIZE);
-    for (int waited = 0; waited < 60000 && ::IsWindow(dialog); waited += 5) {
+    for (int waited = 0; waited < static_cast<int>(testenv::ScaledMs(60000)) && ::IsWindow(dialog); waited += 5) {
         const std::string text = ui::GetText(size);
         if (::IsWindow(dialog) && (seen.empty() || seen.back() != text)) seen.push_back(text);
         ::Sleep(5);
@@ -94,7 +94,7 @@ std::vector<std::string> WatchSizeText(HWND dialog)
 // request to `path` (bounded); false when it never did.
 bool TakeMessagesUntilServed(const std::string& path, testserver::LogEntry& entry)
 {
-    for (int waited = 0; waited < 20000; waited += 20) {
+    for (int waited = 0; waited < static_cast<int>(testenv::ScaledMs(20000)); waited += 20) {
         MSG msg;
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             if (msg.message != WM_QUIT) ::DispatchMessageA(&msg);
@@ -307,7 +307,7 @@ TEST_F(DownloadDialog, CancelStopsTheTransferAndKeepsTheTarget)
         ASSERT_NE(h, nullptr);
         HWND size = ui::FindChildById(h, IDC_DOWNLOAD_SIZE);
         std::string text;
-        for (int waited = 0; waited < 20000 && (text = ui::GetText(size)).empty(); waited += 10) ::Sleep(10);
+        for (int waited = 0; waited < static_cast<int>(testenv::ScaledMs(20000)) && (text = ui::GetText(size)).empty(); waited += 10) ::Sleep(10);
         ASSERT_NE("", text) << "no data arrived";
         ui::Screenshot(h, "download-dialog-transferring");
         EXPECT_TRUE(ui::ClickButton(h, IDCANCEL));

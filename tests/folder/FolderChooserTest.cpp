@@ -255,15 +255,17 @@ bool ShowsSomethingIn(const std::string& bytes, HWND window, const RECT& area)
     return false;
 }
 
-// Wine hands a window's drawing to the display a little after the window has painted, so a
-// capture is repeated (bounded) until the edit box and the tree's items are on it.
+// Wine hands a window's drawing to the display a little after the window has painted, so the
+// display is captured again (bounded) until the edit box and the tree's items are on it; a repaint
+// on every capture would keep a slow display forever half drawn.
 bool ScreenshotShowing(HWND window, HWND edit, HWND tree, const std::string& name)
 {
     RECT items = ScreenRect(tree);  // inside the frame, left of the scroll bar
     ::InflateRect(&items, -3, -3);
     items.right = (items.left + items.right) / 2;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string path = ui::Screenshot(window, name);
+    const ULONGLONG deadline = ::GetTickCount64() + testenv::ScaledMs(10000);
+    for (bool first = true; ::GetTickCount64() < deadline; first = false) {
+        const std::string path = ui::Screenshot(window, name, first);
         if (path.empty()) return false;
         const std::string bytes = testenv::ReadFileBytes(path);
         if (ShowsSomethingIn(bytes, window, ScreenRect(edit)) && ShowsSomethingIn(bytes, window, items)) return true;
@@ -279,7 +281,7 @@ bool ScreenshotShowing(HWND window, HWND edit, HWND tree, const std::string& nam
 HWND FocusSettlingOn(HWND dialog, HWND expected)
 {
     HWND focus = FocusOfThread(dialog);
-    for (int waited = 0; focus != expected && waited < 5000; waited += 10) {
+    for (int waited = 0; focus != expected && waited < static_cast<int>(testenv::ScaledMs(5000)); waited += 10) {
         ::Sleep(10);
         focus = FocusOfThread(dialog);
     }

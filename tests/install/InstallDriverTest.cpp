@@ -60,6 +60,10 @@ private:
                 HWND h = ui::WaitForWindow(caption, 0);
                 if (!h) continue;
                 if (std::string(caption) == "설치디렉토리 선택") {
+                    // A chooser that asked its question stays open until the answer, so the wait
+                    // for it ran out; once answered it closes, and is not a second chooser.
+                    if (h == m_lastChooser) continue;
+                    m_lastChooser = h;
                     m_boxes.push_back(Box{caption, "(folder chooser)" + m_folder});
                     if (m_folder.empty() || !ui::TypeText(ui::FindChildById(h, IDC_FOLDER_EDIT), m_folder))
                         ui::ClickButton(h, IDCANCEL);
@@ -86,6 +90,7 @@ public:
 private:
     const std::string m_folder;
     std::atomic<bool> m_stop{false};
+    HWND m_lastChooser = nullptr;
     std::vector<Box> m_boxes;
     std::thread m_thread;
 };

@@ -320,7 +320,7 @@ TEST_F(RegistryEntries, RegisteredDocumentTypeStartsTheLoaderThroughTheShell)
     ASSERT_TRUE(OpenWorldThroughShell(world.c_str()));
 
     std::string started;
-    for (int waited = 0; waited < 15000 && started.find("\r\n") == std::string::npos; waited += 20) {
+    for (int waited = 0; waited < static_cast<int>(testenv::ScaledMs(15000)) && started.find("\r\n") == std::string::npos; waited += 20) {
         started = testenv::ReadFileBytes(record);
         if (started.find("\r\n") == std::string::npos) ::Sleep(20);
     }
@@ -353,7 +353,7 @@ TEST(InstallDirectory, ChosenFolderBecomesTheInstallDirectory)
             ASSERT_NE(h, nullptr);
             HWND edit = ui::FindChildById(h, 14148);
             ASSERT_NE(edit, nullptr);
-            for (int waited = 0; waited < 5000 && shownFolder.empty(); waited += 20) {
+            for (int waited = 0; waited < static_cast<int>(testenv::ScaledMs(5000)) && shownFolder.empty(); waited += 20) {
                 shownFolder = ui::GetText(edit);
                 if (shownFolder.empty()) ::Sleep(20);
             }

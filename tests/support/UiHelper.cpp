@@ -243,7 +243,7 @@ bool PressKey(HWND target, UINT vk)
     return true;
 }
 
-std::string Screenshot(HWND hwnd, const std::string& name)
+std::string Screenshot(HWND hwnd, const std::string& name, bool repaint)
 {
     RECT rect{};
     if (testenv::StateDir().empty() || !::GetWindowRect(hwnd, &rect)) return std::string();
@@ -254,7 +254,7 @@ std::string Screenshot(HWND hwnd, const std::string& name)
     // The window's own thread paints it. Ask for a full repaint and wait (bounded) until nothing
     // is left to paint; RDW_UPDATENOW would instead send WM_PAINT across threads and block for
     // good on a thread that has stopped taking messages.
-    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    if (repaint) ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     const ULONGLONG deadline = ::GetTickCount64() + AnswerMs();
     while (NeedsPainting(hwnd) && ::GetTickCount64() < deadline) ::Sleep(kPollMs);
 

@@ -57,8 +57,9 @@ bool PressKey(HWND target, UINT vk);
 // Captures the window's screen rectangle into a 24-bit .bmp at
 // testenv::StatePath("screenshots\\<name>.bmp") and returns that path; empty on failure. It is
 // what the screen shows there, after the window has repainted (waited for, bounded): another
-// program's window on top of it is in the picture too.
-std::string Screenshot(HWND hwnd, const std::string& name);
+// program's window on top of it is in the picture too. With `repaint` false it captures what the
+// screen shows now, for polling the display after a first repaint.
+std::string Screenshot(HWND hwnd, const std::string& name, bool repaint = true);
 
 // Asks every visible dialog of this process that belongs to another thread to close (WM_CLOSE).
 // A failed watcher uses it so that a modal dialog it could not drive does not hold the test
