@@ -44,6 +44,14 @@ if [ "$use_vm" = 1 ]; then
   image_pid=$!
 fi
 QX_BUILD_ROOT=$buildroot bash "$root/scripts/build.sh" i686 x86_64
+# No test runs beside the image's package installation: a fresh Wine prefix failed beside it once.
+image_rc=0
+if [ -n "$image_pid" ]; then
+  echo "== the emulated machine's image"
+  wait "$image_pid" || image_rc=$?
+  image_pid=""
+  cat "$buildroot/vm-image.log"
+fi
 
 failed=() summary=()
 for arch in $archs; do
@@ -56,16 +64,10 @@ for arch in $archs; do
   if [ "$arch" = i686 ] && [ "$use_vm" = 1 ]; then
     selection=(-L native)
     started=$(date +%s)
-    echo "== the emulated machine's image"
-    image_rc=0
-    wait "$image_pid" || image_rc=$?
-    image_pid=""
     if [ "$image_rc" != 0 ]; then
-      cat "$buildroot/vm-image.log" >&2
       failed+=("$arch (the emulated machine's image)")
       summary+=("$arch ($what): its Wine suite did not run: the emulated machine's image failed")
     else
-      cat "$buildroot/vm-image.log"
       echo "== ctest: $arch -LE native, in the emulated machine"
       vm_rc=0
       bash "$root/scripts/vm/test-in-vm.sh" "$buildroot/vm" "$buildroot/$arch" -LE native "$@" || vm_rc=$?

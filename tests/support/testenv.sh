@@ -65,7 +65,15 @@ make_launchers() {
 make_prefix() {
   local prefix=$state/wineprefix
   rm -rf "$prefix" "$state/drive_d" "$state/drive_e"
-  wine wineboot -u </dev/null >"$state/wineboot.log" 2>&1
+  # Once, on a loaded machine, a fresh prefix's wineboot failed ("could not load kernel32.dll");
+  # a second fresh prefix is made before the run gives up.
+  if ! wine wineboot -u </dev/null >"$state/wineboot.log" 2>&1; then
+    echo "testenv: wineboot failed ($(tail -n 1 "$state/wineboot.log")); making the prefix again" >&2
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    rm -rf "$prefix"
+    wine wineboot -u </dev/null >"$state/wineboot.log" 2>&1
+  fi
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11,null /f </dev/null >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
   # A crashing test program must fail its test, not wait behind the crash dialog.
@@ -122,8 +130,10 @@ ENV
     make_prefix
     # One Wine server and its services for the whole run, started here with no pipes attached:
     # otherwise each test program, starting after the last has ended, starts them afresh (about
-    # 10 s a test in the emulated machine) and they hold ctest's pipes. `stop` ends them.
-    wineserver -p </dev/null >/dev/null 2>&1
+    # 10 s a test in the emulated machine) and they hold ctest's pipes. `stop` ends them; a run
+    # that never stops leaves them for a minute at most (a server outliving its prefix would
+    # serve a new prefix that gets the old one's inode).
+    wineserver -p60 </dev/null >/dev/null 2>&1
     wine cmd /c exit </dev/null >/dev/null 2>&1
     touch "$state/services-running"
     start_server
