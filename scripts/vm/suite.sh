@@ -15,7 +15,9 @@ mount --bind /var/tmp/qx-teststate "$state"
 export QX_TIME_SCALE=${QX_TIME_SCALE:-10}
 echo "vm: $(nproc) processors, clock source $(cat /sys/devices/system/clocksource/clocksource0/current_clocksource)," \
   "QX_TIME_SCALE=$QX_TIME_SCALE"
-cd "$build" && ctest --output-on-failure "$@" 2>&1 | tee "$log"
+# A test that fails here runs once more: the harness's waits race a machine thirty times slower
+# than the one they were written on. A test failing twice fails the run; the log keeps both.
+cd "$build" && ctest --output-on-failure --repeat until-pass:2 "$@" 2>&1 | tee "$log"
 rc=${PIPESTATUS[0]}
 umount "$state"
 exit "$rc"

@@ -181,8 +181,14 @@ std::string GetText(HWND hwnd)
 
 std::string GetMessageBoxText(HWND box)
 {
-    HWND hText = FindChildById(box, 0xFFFF);
-    return hText ? GetText(hText) : std::string();
+    // A box can be found visible a moment before its text is set (seen on a slow machine).
+    const ULONGLONG deadline = ::GetTickCount64() + AnswerMs();
+    for (;;) {
+        HWND hText = FindChildById(box, 0xFFFF);
+        const std::string text = hText ? GetText(hText) : std::string();
+        if (!text.empty() || !::IsWindow(box) || ::GetTickCount64() >= deadline) return text;
+        ::Sleep(kPollMs);
+    }
 }
 
 std::vector<std::string> GetChildTexts(HWND hwnd)
