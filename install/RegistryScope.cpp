@@ -63,6 +63,17 @@ bool SameName(const std::string& a, const std::string& b)
     return IsSameRegistryName(a.c_str(), b.c_str());
 }
 
+// Below the document type, only the verbs and their commands are ours. The shell follows other
+// keys there: "CurVer" hands the type over to another one (a world file opened as htafile runs as
+// a program), "shellex" and a verb's "DropTarget" name COM handlers, and "DefaultIcon" can name a
+// share that Explorer reads with the user's credentials.
+bool IsVerbOrCommand(const std::vector<std::string>& key, size_t nTypeComponents)
+{
+    const size_t nBelow = key.size() - nTypeComponents;
+    if (nBelow == 0 || nBelow > 3 || !SameName(key[nTypeComponents], "shell")) return false;
+    return nBelow < 3 || SameName(key.back(), "command");
+}
+
 // How many of the key's components lie below the row's key; -1 when the row does not cover it.
 int DepthBelowRow(const ScopeRow& row, const std::vector<std::string>& key)
 {
@@ -106,7 +117,8 @@ RegistryKeyRole RegistryKeyRoleOf(const char* pszRoot, const char* pszKey)
         const int nDepth = DepthBelowRow(row, key);
         if (nDepth < 0) continue;
         if (row.role == REGKEY_EXTENSION) return nDepth == 0 ? REGKEY_EXTENSION : REGKEY_OUT_OF_SCOPE;
-        if (row.role == REGKEY_DOCUMENT_TYPE && nDepth > 0) return REGKEY_BELOW_DOCUMENT_TYPE;
+        if (row.role == REGKEY_DOCUMENT_TYPE && nDepth > 0)
+            return IsVerbOrCommand(key, key.size() - nDepth) ? REGKEY_BELOW_DOCUMENT_TYPE : REGKEY_OUT_OF_SCOPE;
         return row.role;
     }
     return REGKEY_OUT_OF_SCOPE;

@@ -14,14 +14,14 @@ enum RegistryKeyRole {
     REGKEY_RECORD,          // the loader's record and settings (SOFTWARE\Tessaron)
     REGKEY_EXTENSION,       // ".qxl": its default value names the document type
     REGKEY_DOCUMENT_TYPE,   // "qxl_auto_file" itself: its binary values are the edit flags
-    REGKEY_BELOW_DOCUMENT_TYPE,  // its shell verbs and the rest below it
+    REGKEY_BELOW_DOCUMENT_TYPE,  // "shell", "shell\<verb>" and "shell\<verb>\command" below it
 };
 
 // The role of the key `pszKey` below the root that a description's section names `pszRoot`. Root
 // names are exact ("HKEY_CURRENT_USER", as the section gives it); key paths are compared
 // case-insensitively (ASCII), by whole backslash-separated components, as the registry compares
 // them. The document type counts under each of its names: HKEY_CLASSES_ROOT and the per-user and
-// per-machine "Software\Classes". A path with an empty, "." or ".." component is never in scope,
+// per-machine "Software\Classes"; below it only its verbs and their commands. A path with an empty, "." or ".." component is never in scope,
 // nor is a root key itself. Null arguments are out of scope.
 RegistryKeyRole RegistryKeyRoleOf(const char* pszRoot, const char* pszKey);
 

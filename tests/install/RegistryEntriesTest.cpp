@@ -252,6 +252,8 @@ TEST_F(RegistryEntries, KeysOutsideTheLoadersOwnAreNeverWritten)
          "SOFTWARE\\Tessaron\\..\\Evil", "v", "\"v\"=\"1\"", true},
         {"a look-alike document type", "HKEY_CLASSES_ROOT\\qxl_auto_file2\\shell\\open\\command", HKEY_CLASSES_ROOT,
          "qxl_auto_file2\\shell\\open\\command", "", "\"\"=\"x\"", true},
+        {"another type named as the current version", "HKEY_CLASSES_ROOT\\qxl_auto_file\\CurVer", HKEY_CLASSES_ROOT,
+         "qxl_auto_file\\CurVer", "", "\"\"=\"htafile\"", true},
         {"a look-alike record", "HKEY_CURRENT_USER\\SOFTWARE\\TessaronX", HKEY_CURRENT_USER, "SOFTWARE\\TessaronX",
          "Path", "\"Path\"=\"x\"", true},
         {"the site lock's own list", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessaron\\qxChecker", HKEY_LOCAL_MACHINE,

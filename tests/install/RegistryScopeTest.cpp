@@ -22,6 +22,12 @@ TEST(RegistryScope, OnlyTheLoadersOwnKeysAreInScope)
         {"HKEY_CLASSES_ROOT", "qxl_auto_file", true},
         {"HKEY_CLASSES_ROOT", "QXL_Auto_File\\shell\\open\\command", true},
         {"HKEY_CLASSES_ROOT", ".qxl\\shell\\open\\command", false},
+        // Below the type only its verbs and their commands.
+        {"HKEY_CLASSES_ROOT", "qxl_auto_file\\Shell\\Print", true},
+        {"HKEY_CLASSES_ROOT", "qxl_auto_file\\CurVer", false},
+        {"HKEY_CURRENT_USER", "Software\\Classes\\qxl_auto_file\\shellex\\DropHandler", false},
+        {"HKEY_CLASSES_ROOT", "qxl_auto_file\\shell\\open\\DropTarget", false},
+        {"HKEY_CLASSES_ROOT", "qxl_auto_file\\shell\\open\\command\\x", false},
         // The document type per user and per machine; never the site lock's own list.
         {"HKEY_CURRENT_USER", "Software\\Classes\\.QXL", true},
         {"HKEY_CURRENT_USER", "Software\\Classes\\.qxl\\shell", false},
