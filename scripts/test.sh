@@ -73,7 +73,7 @@ for arch in $archs; do
       bash "$root/scripts/vm/test-in-vm.sh" "$buildroot/vm" "$buildroot/$arch" -LE native "$@" || vm_rc=$?
       [ "$vm_rc" = 0 ] || failed+=("$arch (in the emulated machine)")
       summary+=("$arch ($what): whole Wine suite in the emulated VM ($(( $(date +%s) - started )) s:" \
-                "    $(grep -E '^[0-9]+% tests passed' "$buildroot/$arch/vm-run/ctest.log" 2>/dev/null | tail -n 1 || echo 'no summary'))," \
+                "    $(cat "$buildroot/$arch/vm-run/summary" 2>/dev/null || echo 'no summary'))," \
                 "    native tests here${i686_why:+ ($i686_why)}")
     fi
   elif [ "$arch" = i686 ] && [ -n "$i686_why" ]; then
