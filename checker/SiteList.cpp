@@ -75,13 +75,7 @@ BuiltInSiteLock ParseBuiltInSiteLock(const char* pText, size_t cbText)
 {
     BuiltInSiteLock lock;
     if (!pText) return lock;
-    const std::string text(pText, ::strnlen(pText, cbText));
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = Trimmed(text.substr(start, end - start));
-        start = end + 1;
-        if (line.empty() || line[0] == ';') continue;
+    for (const std::string& line : SettingLines(std::string(pText, ::strnlen(pText, cbText)))) {
         if (line.compare(0, 5, "site=") == 0)
             lock.sites.push_back(Trimmed(line.substr(5)));
         else if (line == "allow-any-site=yes")

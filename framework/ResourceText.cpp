@@ -13,3 +13,18 @@ bool ReadResourceText(HINSTANCE hModule, int nId, DWORD cbMax, std::string& text
     text.assign(pData, ::strnlen(pData, cbData));
     return true;
 }
+
+std::vector<std::string> SettingLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        line.erase(0, line.find_first_not_of(" \t\r"));
+        line.erase(line.find_last_not_of(" \t\r") + 1);
+        if (!line.empty() && line[0] != ';') lines.push_back(line);
+    }
+    return lines;
+}

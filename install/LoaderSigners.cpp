@@ -15,14 +15,7 @@ const char kSignerField[] = "signer-sha256=";
 LoaderSigners ParseLoaderSigners(const std::string& text)
 {
     LoaderSigners signers;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        line.erase(0, line.find_first_not_of(" \t\r"));
-        line.erase(line.find_last_not_of(" \t\r") + 1);
-        if (line.empty() || line[0] == ';') continue;
+    for (const std::string& line : SettingLines(text)) {
         if (line.compare(0, sizeof kSignerField - 1, kSignerField) != 0) {
             Trace("loader pin: built-in line \"%.100s\" is not understood", line.c_str());
             continue;
