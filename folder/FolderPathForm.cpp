@@ -1,5 +1,6 @@
 #include "folder/FolderPathForm.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -13,6 +14,31 @@ bool IsAsciiLetter(char ch)
 bool IsBlankOrDot(char ch)
 {
     return ch == '\t' || ch == ' ' || ch == '.';
+}
+
+bool IsBlank(char ch)
+{
+    return ch == '\t' || ch == ' ';
+}
+
+// CON, PRN, AUX, NUL, COM0-9 and LPT0-9 name devices in every folder, also with an extension.
+bool IsDeviceName(const std::string& name)
+{
+    std::string base = name.substr(0, name.find('.'));
+    while (!base.empty() && IsBlank(base.back())) base.pop_back();
+    for (char& ch : base)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '0' &&
+           base[3] <= '9';
+}
+
+bool IsNameWindowsTakes(const std::string& name)
+{
+    if (name.empty() || name.back() == '.' || IsBlank(name.back())) return false;
+    for (char ch : name)
+        if (static_cast<unsigned char>(ch) < 0x20 || std::strchr("\"*/:<>?\\|", ch)) return false;
+    return !IsDeviceName(name);
 }
 
 }  // namespace
@@ -41,4 +67,20 @@ int CheckPathForm(const char* pszPath)
         nStart = nEnd + 1;
     }
     return FOLDER_OK;
+}
+
+bool IsLocalFolderPath(const char* pszPath)
+{
+    if (!pszPath) return false;
+    std::string path(pszPath);
+    if (path.size() < 3 || path.size() > kMaxFolderPathBytes) return false;
+    if (!IsAsciiLetter(path[0]) || path[1] != ':' || path[2] != '\\') return false;
+    if (path.size() > 3 && path.back() == '\\') path.pop_back();
+    if (path.size() == 3) return true;  // a drive's root
+    for (size_t nStart = 3;;) {
+        const size_t nEnd = std::min(path.find('\\', nStart), path.size());
+        if (!IsNameWindowsTakes(path.substr(nStart, nEnd - nStart))) return false;
+        if (nEnd == path.size()) return true;
+        nStart = nEnd + 1;
+    }
 }

@@ -21,3 +21,11 @@ bool IsValidFolderName(const char* pszName);
 // Whether `pszPath` is an absolute path on a drive letter ("C:\" and folder names, no trailing
 // backslash, at most kMaxFolderPathBytes bytes): FOLDER_OK or FOLDER_INVALID.
 int CheckPathForm(const char* pszPath);
+
+// Whether a recorded install directory names a folder on a drive of this machine, as Windows
+// itself would take it: "X:\" and names, at most kMaxFolderPathBytes bytes, a trailing backslash
+// allowed. Refused: shares, device and "\\?\" forms, relative and drive-relative paths, and the
+// names Windows refuses (empty, ending in a full stop or a blank, holding a control byte or one of
+// "*/:<>?\|, or a device's name such as NUL or COM1). Unlike a typed folder's, a name may begin
+// with a full stop or a blank (".config"): Windows makes such folders.
+bool IsLocalFolderPath(const char* pszPath);

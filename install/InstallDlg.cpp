@@ -69,8 +69,10 @@ int CInstallDlg::CompareInstalled(CDescriptionFile& file)
         if (IsSameRegistryName(pEntry->m_strName, "Path")) {
             // Only a folder on a drive of this machine is an install directory: a share would
             // hand the user's credentials to its host at every Check and take the loader from it.
+            // The chooser's stricter rule for typed names is not this one: a folder Windows made
+            // (".config") must not be installed again at every Check.
             const char* pszPath = m_reg.ReadString(hRoot, pEntry->m_strKey, "Path");
-            if (!pszPath || CheckPathForm(pszPath) != FOLDER_OK) {
+            if (!pszPath || !IsLocalFolderPath(pszPath)) {
                 if (pszPath) Trace("installer: the recorded install directory is not a local folder; a full installation follows");
                 m_strPath.Empty();
                 return INSTALL_FULL;

@@ -2,8 +2,10 @@
 // plain reading of it: a drive letter, ":" and "\", then names split at every backslash, each of
 // them one that IsValidFolderName takes, at most kMaxFolderPathBytes bytes in all; and a name is
 // valid when it is not empty, has no tab, space or full stop at either end and none of the
-// characters the file system forbids. Built and run by tests/fuzz/run.sh.
+// characters the file system forbids. A recorded install directory (IsLocalFolderPath) is held
+// against Windows' own rule for names. Built and run by tests/fuzz/run.sh.
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -48,6 +50,32 @@ int ReferencePath(const std::string& path)
     }
 }
 
+// Windows' rule: no empty name, none ending in a full stop or a blank, no control byte or reserved
+// character, no device name (its part before the first full stop, blanks trimmed).
+bool ReferenceRecordedPath(std::string path)
+{
+    if (path.size() < 3 || path.size() > kMaxFolderPathBytes || path.compare(1, 2, ":\\") != 0 ||
+        !std::isalpha(static_cast<unsigned char>(path[0])))
+        return false;
+    if (path.size() > 3 && path.back() == '\\') path.pop_back();
+    if (path.size() == 3) return true;  // a drive's root
+    path += '\\';
+    for (size_t start = 3, end; (end = path.find('\\', start)) != std::string::npos; start = end + 1) {
+        const std::string name = path.substr(start, end - start);
+        if (name.empty() || name.back() == '.' || name.back() == ' ' || name.back() == '\t') return false;
+        for (unsigned char ch : name)
+            if (ch < 0x20 || std::string("\"*/:<>?|").find(static_cast<char>(ch)) != std::string::npos) return false;
+        std::string base = name.substr(0, name.find('.'));
+        base.erase(base.find_last_not_of(" \t") + 1);
+        for (char& ch : base) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+            if (base == device) return false;
+        const bool numbered = base.size() == 4 && std::isdigit(static_cast<unsigned char>(base[3]));
+        if (numbered && (base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -74,6 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             start = end + 1;
         }
     }
+
+    Require(IsLocalFolderPath(text.c_str()) == ReferenceRecordedPath(text), "IsLocalFolderPath follows Windows' rule",
+            text);
 
     // The same text as one name under a drive's root, and under a folder ("C:\\" alone is the root).
     if (!text.empty() && text.find('\\') == std::string::npos) {

@@ -414,9 +414,9 @@ TEST_F(RegistryRecordCompare, KeysOutsideTheLoadersOwnDecideNothing)
 
 TEST_F(RegistryRecordCompare, RecordedDirectoryMustBeALocalFolderWithinMaxPath)
 {
-    // Only a folder on a drive, of at most 259 bytes, counts as readable; none of these exists,
-    // so a readable one leads to an upgrade. A share would take the loader from its host and hand
-    // it the user's credentials at every Check.
+    // Only a folder on a drive, of at most 259 bytes, with names Windows takes, counts as readable;
+    // none of these exists, so a readable one leads to an upgrade. A share would take the loader
+    // from its host and hand it the user's credentials at every Check.
     struct Case {
         std::string recorded;
         int result;
@@ -429,6 +429,8 @@ TEST_F(RegistryRecordCompare, RecordedDirectoryMustBeALocalFolderWithinMaxPath)
         {"\\\\?\\C:\\qxLoader", INSTALL_FULL},
         {"\\\\.\\C:\\qxLoader", INSTALL_FULL},
         {"C:qxLoader", INSTALL_FULL},
+        {"C:\\.cache\\qx 폴더", INSTALL_UPGRADE},  // Windows makes dot folders; a typed name may not be one
+        {"C:\\qxLoader.", INSTALL_FULL},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.recorded);
