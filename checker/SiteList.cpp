@@ -14,8 +14,6 @@ namespace {
 
 // The administrators' list is a few lines; a value larger than this is not read at all.
 constexpr DWORD kMaxAdminListBytes = 64 * 1024;
-// The resource holds a handful of short lines.
-constexpr DWORD kMaxBuiltInBytes = 64 * 1024;
 
 std::string Trimmed(const std::string& text)
 {
@@ -89,7 +87,7 @@ BuiltInSiteLock ParseBuiltInSiteLock(const char* pText, size_t cbText)
 BuiltInSiteLock ReadBuiltInSiteLock(HINSTANCE hModule)
 {
     std::string text;
-    if (!ReadResourceText(hModule, IDR_SITE_LOCK, kMaxBuiltInBytes, text)) {
+    if (!ReadResourceText(hModule, IDR_SITE_LOCK, QX_SITE_LOCK_MAX_BYTES, text)) {
         Trace("site lock: the module carries no readable site lock; no page may use the control");
         return BuiltInSiteLock();
     }

@@ -5,6 +5,21 @@
 # Also a script, so that the rules can be tried without configuring the project:
 #   cmake -DQX_ALLOWED_SITES="a.example;*.b.example" [-DQX_ALLOW_ANY_SITE=ON] -P cmake/SiteLock.cmake
 
+# Why `entry` is no site entry, or "" for a site; as the DLL reads entries: blanks around trimmed,
+# letters (the scheme's too) in any case.
+function(qx_site_entry_refusal out_var entry)
+  string(STRIP "${entry}" entry)
+  string(TOLOWER "${entry}" lower)
+  # A wildcard needs a domain of two labels at least: "*.com" would be a whole top-level domain.
+  if(lower MATCHES "^(https?://)?\\*\\.[a-z0-9-]+$")
+    set(${out_var} "\"${entry}\" is a wildcard over a whole top-level domain" PARENT_SCOPE)
+  elseif(NOT lower MATCHES "^(https?://)?(\\*\\.)?[a-z0-9-]+(\\.[a-z0-9-]+)*$")
+    set(${out_var} "\"${entry}\" is not a site (host, *.domain.tld, http://host)" PARENT_SCOPE)
+  else()
+    set(${out_var} "" PARENT_SCOPE)
+  endif()
+endfunction()
+
 function(qx_site_lock_text out_var sites allow_any)
   set(text "; the site lock built in: QX_ALLOWED_SITES and QX_ALLOW_ANY_SITE\n")
   if(allow_any)
@@ -17,10 +32,11 @@ function(qx_site_lock_text out_var sites allow_any)
     string(APPEND text "allow-any-site=no\n")
   endif()
   foreach(site IN LISTS sites)
-    # A wildcard needs a domain of two labels at least: "*.com" would be a whole top-level domain.
-    if(NOT site MATCHES "^(https?://)?(\\*\\.[A-Za-z0-9-]+\\.)?[A-Za-z0-9-]+(\\.[A-Za-z0-9-]+)*$")
-      message(FATAL_ERROR "QX_ALLOWED_SITES: \"${site}\" is not a site (host, *.domain.tld, http://host)")
+    qx_site_entry_refusal(refusal "${site}")
+    if(refusal)
+      message(FATAL_ERROR "QX_ALLOWED_SITES: ${refusal}")
     endif()
+    string(STRIP "${site}" site)
     string(APPEND text "site=${site}\n")
   endforeach()
   if(sites STREQUAL "" AND NOT allow_any)

@@ -6,8 +6,6 @@
 
 namespace {
 
-// A handful of lines of 80 characters.
-constexpr DWORD kMaxPinBytes = 16 * 1024;
 const char kSignerField[] = "signer-sha256=";
 
 }  // namespace
@@ -22,7 +20,10 @@ LoaderSigners ParseLoaderSigners(const std::string& text)
         }
         signers.bPinned = true;
         Sha256Digest thumbprint{};
-        if (CSha256::ParseHex(line.c_str() + sizeof kSignerField - 1, thumbprint))
+        // Blanks after the field's "=" are trimmed, as at the line's ends and in every reader of the pin.
+        std::string value = line.substr(sizeof kSignerField - 1);
+        value.erase(0, value.find_first_not_of(" \t"));
+        if (CSha256::ParseHex(value.c_str(), thumbprint))
             signers.thumbprints.push_back(thumbprint);
         else
             Trace("loader pin: \"%.100s\" is no SHA-256 thumbprint; it allows no signer", line.c_str());
@@ -33,7 +34,7 @@ LoaderSigners ParseLoaderSigners(const std::string& text)
 LoaderSigners ReadBuiltInLoaderSigners(HINSTANCE hModule)
 {
     std::string text;
-    if (!ReadResourceText(hModule, IDR_LOADER_SIGNERS, kMaxPinBytes, text)) {
+    if (!ReadResourceText(hModule, IDR_LOADER_SIGNERS, QX_LOADER_SIGNERS_MAX_BYTES, text)) {
         Trace("loader pin: the module carries none");
         return LoaderSigners();
     }

@@ -9,12 +9,16 @@
 #define IDR_CHECKER 103
 
 // The site lock built in (RCDATA): text lines "allow-any-site=yes|no" and "site=<entry>", written
-// by the build from QX_ALLOWED_SITES and QX_ALLOW_ANY_SITE.
+// by the build from QX_ALLOWED_SITES and QX_ALLOW_ANY_SITE. A larger one is not read at all.
+// scripts/dll_text.py reads these numbers from here, so each is a plain decimal.
 #define IDR_SITE_LOCK 104
+#define QX_SITE_LOCK_MAX_BYTES 65536
 
 // The publisher's certificates allowed to sign the loader (RCDATA): text lines
-// "signer-sha256=<thumbprint>", written by the build from QX_LOADER_SIGNERS; none, no pin.
+// "signer-sha256=<thumbprint>", written by the build from QX_LOADER_SIGNERS; none, no pin. A
+// handful of lines of 80 characters; a larger one is not read at all.
 #define IDR_LOADER_SIGNERS 105
+#define QX_LOADER_SIGNERS_MAX_BYTES 16384
 
 // Dialog templates.
 #define IDD_DOWNLOAD 134

@@ -1,8 +1,22 @@
 """The text a qxChecker.DLL carries as an RCDATA resource (a setting its build wrote into it), read
 as the DLL reads it: up to the first NUL, one character per byte. Debian's python3 has pefile."""
+import os
+import re
+
 import pefile
 
 RT_RCDATA = 10
+RESOURCE_HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "resource.h")
+
+
+def header_value(name):
+    """A number the DLL's resource header defines (a resource id, a size cap): one definition for
+    the DLL and the scripts that read it."""
+    with open(RESOURCE_HEADER, encoding="utf-8") as f:
+        found = re.search(r"^#define %s (\d+)$" % re.escape(name), f.read(), re.M)
+    if not found:
+        raise SystemExit("dll_text: %s defines no %s" % (RESOURCE_HEADER, name))
+    return int(found.group(1))
 
 
 class Refused(Exception):

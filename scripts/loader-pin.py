@@ -4,8 +4,8 @@
     loader-pin.py DLL [--require]
 
 Prints "loader pin of DLL: <sha256>, ..." (the SHA-256 thumbprints of the certificates allowed to
-sign the loader, resource IDR_LOADER_SIGNERS, RCDATA 105) and exits 0. A DLL that pins no signer
-prints a warning instead: whoever controls the server that serves its description and its loader
+sign the loader, resource IDR_LOADER_SIGNERS of resources/resource.h) and exits 0. A DLL that pins
+no signer prints a warning instead: whoever controls the server that serves its description and its loader
 decides what its users install. Exits 1 with the reason on stderr when the pin is unreadable, has
 a line the DLL would not read as a thumbprint (that line would allow no signer, so no loader could
 ever be installed), or, with --require, pins nothing.
@@ -14,20 +14,27 @@ import argparse
 import re
 import sys
 
-from dll_text import Refused, lines, rcdata_text
+from dll_text import Refused, header_value, lines, rcdata_text
 
-IDR_LOADER_SIGNERS = 105
-MAX_PIN_BYTES = 16 * 1024  # the DLL reads no larger pin
+IDR_LOADER_SIGNERS = header_value("IDR_LOADER_SIGNERS")
+MAX_PIN_BYTES = header_value("QX_LOADER_SIGNERS_MAX_BYTES")  # the DLL reads no larger pin
 FIELD = "signer-sha256="
+
+
+def thumbprint(line):
+    """The thumbprint a pin line names (lower case), or None when the DLL would read none from it;
+    blanks after the "=" are trimmed, as the DLL trims them."""
+    value = line[len(FIELD):].lstrip(" \t") if line.startswith(FIELD) else ""
+    return value.lower() if re.fullmatch(r"[0-9A-Fa-f]{64}", value) else None
 
 
 def thumbprints(text):
     found = []
     for number, line in lines(text):
-        if not line.startswith(FIELD) or not re.fullmatch(r"[0-9A-Fa-f]{64}", line[len(FIELD):]):
+        if not thumbprint(line):
             raise Refused('line %d, "%s", is not "%s<64 hexadecimal digits>": the DLL would install no loader'
                           % (number, line, FIELD))
-        found.append(line[len(FIELD):].lower())
+        found.append(thumbprint(line))
     return found
 
 

@@ -33,6 +33,9 @@ PROCESSORS = {"x86": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
 ARGS = None
 SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts")
 PACKAGE_SH, LOADER_PIN = os.path.join(SCRIPTS, "package.sh"), os.path.join(SCRIPTS, "loader-pin.py")
+sys.path.insert(0, SCRIPTS)
+from dll_text import header_value  # noqa: E402  (the ids the DLL's own header gives)
+LOCK, PIN = header_value("IDR_SITE_LOCK"), header_value("IDR_LOADER_SIGNERS")
 
 
 def run(*command, env=None):
@@ -219,7 +222,7 @@ class Cabinets(unittest.TestCase):
 
 
 def with_text(dll, res_id, text, folder):
-    """A copy of the DLL whose RCDATA `res_id` (104 the site lock, 105 the loader pin) reads `text`,
+    """A copy of the DLL whose RCDATA `res_id` (the site lock or the loader pin) reads `text`,
     written over its own at its length."""
     pe, copy = pefile.PE(dll), os.path.join(folder, os.path.basename(dll))
     rcdata = next(e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == pefile.RESOURCE_TYPE["RT_RCDATA"])
@@ -236,10 +239,10 @@ class Refusals(unittest.TestCase):
         required = {"QX_REQUIRE_LOADER_PIN": "1"}
         for dll, res_id, text, extra, reason in (
                 (ARGS.unlocked, None, None, {}, "lists no site"), (ARGS.shipped, None, None, {}, "allows plain http"),
-                (ARGS.shipped, 104, b"allow-any-site=yes", {}, "development build (allow-any-site=yes)"),
-                (ARGS.shipped, 104, b"site=*.com", {}, '"*.com" is a wildcard over a whole top-level'),
-                (ARGS.shipped, 105, b"signer-sha256=0123", {"QX_PACKAGE_ALLOW_HTTP": "1"}, '"signer-sha256=0123", is not'),
-                (ARGS.shipped, 105, b"", dict(required, QX_PACKAGE_ALLOW_HTTP="1"), "pins no loader signer")):
+                (ARGS.shipped, LOCK, b"allow-any-site=yes", {}, "development build (allow-any-site=yes)"),
+                (ARGS.shipped, LOCK, b"site=*.com", {}, '"*.com" is a wildcard over a whole top-level'),
+                (ARGS.shipped, PIN, b"signer-sha256=0123", {"QX_PACKAGE_ALLOW_HTTP": "1"}, '"signer-sha256=0123", is not'),
+                (ARGS.shipped, PIN, b"", dict(required, QX_PACKAGE_ALLOW_HTTP="1"), "pins no loader signer")):
             with self.subTest(reason), tempfile.TemporaryDirectory() as out:
                 os.makedirs(os.path.join(out, "dist"))
                 open(os.path.join(out, "dist", "qxChecker-x86.cab"), "wb").close()  # an earlier run's
