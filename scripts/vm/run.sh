@@ -11,13 +11,13 @@ image=${1:?$usage} limit=${2:?$usage} job=${3:?$usage}
 shift 3
 job=$(cd "$(dirname "$job")" && pwd)/$(basename "$job")
 
-# The folders travel on the kernel line: plain absolute paths only, none inside another.
+# The folders travel on the kernel line in hexadecimal, whatever their names hold (blanks,
+# Korean letters); none inside another.
 shares=()
 for f in "$(dirname "$job")" "$@"; do
-  f=$(cd "$f" && pwd)
-  [[ "$f" =~ ^/[A-Za-z0-9_./-]*$ ]] || { echo "vm: cannot share '$f': only letters, digits and _ . / - travel on the kernel line" >&2; exit 2; }
-  shares+=("$f")
+  shares+=("$(cd "$f" && pwd)")
 done
+hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
 mapfile -t shares < <(printf '%s\n' "${shares[@]}" | sort -u)
 kept=()
 for f in "${shares[@]}"; do
@@ -35,11 +35,12 @@ qemu=("${QX_VM_QEMU:-qemu-system-x86_64}" -machine pc -accel tcg,thread=multi
 [ "${QX_VM_PERSIST:-0}" = 1 ] || qemu+=(-snapshot)
 mounts=""
 for i in "${!kept[@]}"; do
-  qemu+=(-virtfs "local,path=${kept[$i]},mount_tag=qx$i,security_model=passthrough,id=qx$i")
-  mounts+="${mounts:+,}qx$i:${kept[$i]}"
+  # QEMU's option syntax takes a comma in a value as two.
+  qemu+=(-virtfs "local,path=${kept[$i]//,/,,},mount_tag=qx$i,security_model=passthrough,id=qx$i")
+  mounts+="${mounts:+,}qx$i:$(hex "${kept[$i]}")"
 done
 # tsc: process starts are about a third faster than with the emulated HPET.
-qemu+=(-append "root=/dev/vda rw console=ttyS0 quiet loglevel=3 clocksource=tsc tsc=reliable init=/sbin/qxinit qx.mounts=$mounts qx.job=$job")
+qemu+=(-append "root=/dev/vda rw console=ttyS0 quiet loglevel=3 clocksource=tsc tsc=reliable init=/sbin/qxinit qx.mounts=$mounts qx.job=$(hex "$job")")
 
 rm -f "$job.rc"
 log=$(mktemp)

@@ -17,7 +17,8 @@ echo "vm: $(nproc) processors, clock source $(cat /sys/devices/system/clocksourc
   "QX_TIME_SCALE=$QX_TIME_SCALE"
 # A test that fails here runs once more: the harness's waits race a machine thirty times slower
 # than the one they were written on. A test failing twice fails the run; the log keeps both.
-cd "$build" && ctest --output-on-failure --repeat until-pass:2 "$@" 2>&1 | tee "$log"
+# Test programs run side by side, each in a test environment of its own, as on the host.
+cd "$build" && ctest --output-on-failure -j "$(($(nproc) + 1))" --repeat until-pass:2 "$@" 2>&1 | tee "$log"
 rc=${PIPESTATUS[0]}
 umount "$state"
 exit "$rc"

@@ -6,11 +6,11 @@
 set -uo pipefail
 vm=$1/scripts/vm work=$(mktemp -d) failures=0
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/image" "$work/jobs" "$work/build" "$work/a b"
+mkdir -p "$work/image" "$work/jobs" "$work/build" "$work/a b,한글"
 cat >"$work/qemu" <<'QEMU'
 #!/usr/bin/env bash
 printf '%s\n' "$@" >"$QX_TEST_ARGS"
-job=$(printf '%s\n' "$@" | grep '^root=' | tr ' ' '\n' | sed -n 's/^qx\.job=//p')
+job=$(printf '%b' "$(printf '%s\n' "$@" | grep '^root=' | tr ' ' '\n' | sed -n 's/^qx\.job=//p' | sed 's/../\\x&/g')")
 case "$(head -n 1 "$job")" in "# never ends") exec sleep 600 ;; "# ends at once") exit 0 ;; esac
 bash "$job" </dev/null; echo $? >"$job.rc"
 QEMU
@@ -36,7 +36,9 @@ expect job-fails    3 "job ended with 3"   bash "$vm/run.sh" "$work/image" 30 "$
 expect no-exit-code 1 "without the job's exit code" bash "$vm/run.sh" "$work/image" 30 "$(job gone '# ends at once')"
 expect never-ends   1 "did not end within 2 s" bash "$vm/run.sh" "$work/image" 2 "$(job hang '# never ends')"
 pgrep -f "^sleep 600$" >/dev/null && { echo "FAIL never-ends: the machine was left running"; failures=$((failures + 1)); }
-expect odd-share    2 "cannot share" bash "$vm/run.sh" "$work/image" 30 "$(job pass 'true')" "$work/a b"
+# Any name is shared: the kernel line carries it in hexadecimal, QEMU's option a comma doubled.
+expect odd-share    0 "job ended with 0" bash "$vm/run.sh" "$work/image" 30 "$(job pass 'true')" "$work/a b,한글"
+grep -qF -- "local,path=$work/a b,,한글,mount_tag=" "$work/args" || { echo "FAIL odd-share: not shared"; failures=$((failures + 1)); }
 
 # A suite run "inside": ctest's summary is read back; one failing test fails the whole run.
 printf 'add_test(ok true)\nadd_test(broken false)\n' >"$work/build/CTestTestfile.cmake"
