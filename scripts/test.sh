@@ -53,16 +53,22 @@ if [ -n "$image_pid" ]; then
   cat "$buildroot/vm-image.log"
 fi
 
-failed=() summary=()
+# Test programs run side by side, each in a test environment of its own (testenv.sh makes as many),
+# one more than the machine has processors: a Wine test spends much of its time waiting on windows
+# and processes.
+jobs=(-j "$(($(nproc) + 1))")
+failed=() summary=() shared=()
 for arch in $archs; do
   case "$arch" in
     x86_64) what="64-bit twin" ;;
     i686) what="32-bit product" ;;
     *) echo "test: unknown architecture '$arch' in QX_ARCHS (i686, x86_64)" >&2; exit 2 ;;
   esac
-  selection=()
+  # The tests that test no build of one architecture run with the first only.
+  selection=("${shared[@]}")
+  shared=(-LE shared)
   if [ "$arch" = i686 ] && [ "$use_vm" = 1 ]; then
-    selection=(-L native)
+    selection+=(-L native)
     started=$(date +%s)
     if [ "$image_rc" != 0 ]; then
       failed+=("$arch (the emulated machine's image)")
@@ -77,14 +83,16 @@ for arch in $archs; do
                 "    native tests here${i686_why:+ ($i686_why)}")
     fi
   elif [ "$arch" = i686 ] && [ -n "$i686_why" ]; then
-    selection=(-L native)
+    selection+=(-L native)
     summary+=("$arch ($what): native tests only (the static check of the shipped DLL among them);"
               "    its Wine suite was left out (QX_I686_VM=0): $i686_why")
   else
     summary+=("$arch ($what): whole suite under Wine")
   fi
   echo "== ctest: $arch ${selection[*]}"
-  (cd "$buildroot/$arch" && ctest --output-on-failure "${selection[@]}" "$@") || failed+=("$arch")
+  started=$(date +%s)
+  (cd "$buildroot/$arch" && ctest --output-on-failure "${jobs[@]}" "${selection[@]}" "$@") || failed+=("$arch")
+  summary+=("    ctest here: $(( $(date +%s) - started )) s")
 done
 
 echo

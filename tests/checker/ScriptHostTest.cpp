@@ -118,7 +118,7 @@ protected:
         ASSERT_TRUE(testenv::MakeDirs("C:\\Program Files\\Activeworlds\\ActiveWorld"));
         // The loader stand-in is what the shell starts for the world file's document type; the
         // script host and the shell pass this variable on to it.
-        m_record = testenv::StatePath("scripthost-loader-record.txt");
+        m_record = testenv::CaseStatePath("scripthost-loader-record.txt");
         ::DeleteFileA(m_record.c_str());
         ::SetEnvironmentVariableA("QX_LOADER_RECORD", m_record.c_str());
         ASSERT_TRUE(testenv::SetClassesDefault(".qxl", "qxl_auto_file"));

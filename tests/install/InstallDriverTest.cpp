@@ -249,10 +249,11 @@ TEST_F(InstallDriver, MissingDescriptionIsReportedThreeTimesAfterTheBoundedWait)
 
 TEST_F(InstallDriver, DescriptionArrivingDuringTheWaitIsRead)
 {
-    g_appearDuringSleep = Description(5);
+    g_appearDuringSleep = Description(5, "/inst/never-served.exe");
     std::vector<Box> boxes;
-    // Nothing is served: only the wait can bring the file. The loader is missing too, so the
-    // full installation's download fails, which shows that the description was read.
+    // Nothing is served: only the wait can bring the file. The loader is missing too (whatever
+    // another case served), so the full installation's download fails, which shows that the
+    // description was read.
     EXPECT_EQ(0, Check(testserver::Url("/inst/late.ini"), boxes));
     EXPECT_EQ(1, g_sleeps);
     ASSERT_FALSE(boxes.empty());

@@ -314,7 +314,7 @@ TEST_F(RegistryEntries, RegisteredDocumentTypeStartsTheLoaderThroughTheShell)
     installer.m_strPath = folder.c_str();
     ASSERT_EQ(1, installer.WriteRegistryEntries(file));
 
-    const std::string record = testenv::StatePath("entries-loader-record.txt");
+    const std::string record = testenv::CaseStatePath("entries-loader-record.txt");
     ::DeleteFileA(record.c_str());
     ::SetEnvironmentVariableA("QX_LOADER_RECORD", record.c_str());
     const std::string world = folder + "\\a world.qxl";

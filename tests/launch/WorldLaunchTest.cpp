@@ -54,7 +54,7 @@ protected:
             ASSERT_TRUE(testenv::MakeDirs(std::string(root) + "\\ActiveWorld")) << root;
         }
         // The loader stand-in is the program the shell starts for the document type.
-        m_record = testenv::StatePath("loader-record.txt");
+        m_record = testenv::CaseStatePath("loader-record.txt");
         ::DeleteFileA(m_record.c_str());
         ::SetEnvironmentVariableA("QX_LOADER_RECORD", m_record.c_str());
         ASSERT_TRUE(testenv::SetClassesDefault(".qxl", "qxl_auto_file"));

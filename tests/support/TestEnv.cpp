@@ -5,6 +5,9 @@
 
 #include "framework/Handles.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -21,6 +24,14 @@ std::string StateDir()
 std::string StatePath(const std::string& relative)
 {
     return StateDir() + "\\" + relative;
+}
+
+std::string CaseStatePath(const std::string& name)
+{
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const size_t dot = name.find_last_of('.');
+    const std::string tag = test ? std::string(".") + test->test_suite_name() + "." + test->name() : "";
+    return StatePath(dot == std::string::npos ? name + tag : name.substr(0, dot) + tag + name.substr(dot));
 }
 
 std::string ReadFileBytes(const std::string& path)
@@ -129,6 +140,25 @@ bool SetClassesDefault(const char* key, const std::string& value)
         return false;
     return ::RegSetValueExA(hKey.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                             static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+std::vector<std::vector<std::string>> DataRows(const std::string& name)
+{
+    std::vector<std::vector<std::string>> rows;
+    const std::string text = ReadFileBytes(WindowsPath(QX_SOURCE_DIR "/tests/data/" + name));
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> fields(1);
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\t') fields.emplace_back();
+            else if (line.compare(i, 2, "\\t") == 0) fields.back() += '\t', ++i;
+            else fields.back() += line[i];
+        }
+        rows.push_back(fields);
+    }
+    return rows;
 }
 
 unsigned long ScaledMs(unsigned long ms)

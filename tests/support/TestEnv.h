@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testenv {
 
@@ -9,6 +10,10 @@ namespace testenv {
 std::string StateDir();
 // A path below the state folder; `relative` uses backslashes.
 std::string StatePath(const std::string& relative);
+// A path below the state folder that belongs to the running test case alone ("<stem>.<suite>.<case>
+// <extension>"): a suite's cases share one process, and what a case's stray processes write late
+// (a loader the shell started) must not reach the next case.
+std::string CaseStatePath(const std::string& name);
 // The whole content of a file, or an empty string when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 // Writes a file whole (creating or replacing it); false when it cannot.
@@ -30,6 +35,9 @@ bool OnlyOwnerAdminsAndSystemMayWrite(const std::string& folder);
 std::string WindowsPath(const std::string& unixPath);
 // Sets the default value of a key under HKEY_CLASSES_ROOT, creating the key.
 bool SetClassesDefault(const char* key, const std::string& value);
+// The rows of one of the data files in tests/data (fields split at tabs, "\t" in a field read as a
+// tab, blank and "#" lines skipped); none when the file cannot be read.
+std::vector<std::vector<std::string>> DataRows(const std::string& name);
 // A test's bound on waiting for a window, a file or a process, scaled by QX_TIME_SCALE (a whole
 // number, 1 by default): where every process start is slow (the emulated 32-bit machine), slowness
 // must never fail a test, while what a test asserts stays the same.

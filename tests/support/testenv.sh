@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # The test environment of one run: a virtual display, a Korean locale, a fresh Wine prefix of one
 # architecture with a small D: drive and a read-only E: drive of its own, and the loopback HTTP
-# test server. `start` sets it all up
-# and writes env.sh for the test programs' wrapper; `stop` ends every process it started.
-#   testenv.sh start <state-dir> <source-dir> <i686|x86_64> | stop <state-dir> <source-dir>
+# test server. `start` sets it all up in <state-dir> and writes env.sh for the programs run in it;
+# `start-all` sets up <count> such environments side by side, in <state-dir>/1 ... /<count> (each
+# with its own display, prefix, Wine server, drives and server, so that test programs run at the
+# same time never meet), for the test programs' wrapper to take one each; `stop` ends every process
+# either started.
+#   testenv.sh start <state-dir> <source-dir> <i686|x86_64>
+#   testenv.sh start-all <state-dir> <source-dir> <i686|x86_64> [count]
+# start-all's count is QX_TEST_ENVIRONMENTS when set, else one more than the machine has processors
+# (as many as ctest runs jobs: a Wine test spends much of its time waiting on windows and
+# processes), at most four.
+#   testenv.sh stop <state-dir> <source-dir>
 # env.sh puts `wine` and `wineserver` of that architecture first on PATH: they go through
 # scripts/wine.sh, never through /usr/bin/wine.
 set -euo pipefail
-usage="usage: testenv.sh start|stop <state-dir> <source-dir> [i686|x86_64]"
-cmd=${1:?$usage} state=${2:?$usage} src=${3:?$usage} arch=${4:-}
+usage="usage: testenv.sh start|start-all|stop <state-dir> <source-dir> [i686|x86_64] [count]"
+cmd=${1:?$usage} top=${2:?$usage} src=${3:?$usage} arch=${4:-} count=${5:-}
+state=$top
 
 stop_all() {
   if [ -f "$state/env.sh" ]; then
@@ -62,9 +71,36 @@ make_launchers() {
   chmod +x "$state/bin/wine" "$state/bin/wineserver"
 }
 
+# A fresh prefix, made by wineboot. Of the environments start-all makes, only the first runs
+# wineboot: the others get a copy of its prefix as wineboot left it (the same fresh prefix, in a
+# second instead of most of a minute), made before its Wine server starts for the run.
 make_prefix() {
   local prefix=$state/wineprefix
-  rm -rf "$prefix" "$state/drive_d" "$state/drive_e"
+  rm -rf "$state/drive_d" "$state/drive_e"
+  if [ "${copied:-0}" = 1 ]; then
+    local polls=0 bound=$((3000 * ${QX_TIME_SCALE:-1}))  # 10 minutes, in steps of 0.2 s
+    until [ -f "$state/wineprefix.ready" ]; do
+      [ ! -f "$top/start.failed" ] && [ "$polls" -lt "$bound" ] \
+        || { echo "testenv: the first environment's prefix never came" >&2; exit 1; }
+      sleep 0.2
+      polls=$((polls + 1))
+    done
+  else
+    rm -rf "$prefix"
+    make_own_prefix
+    local n
+    for n in $(seq 2 "${copies:-1}"); do
+      { rm -rf "$top/$n/wineprefix" && cp -a "$prefix" "$top/$n/wineprefix" && touch "$top/$n/wineprefix.ready"; } &
+    done
+    wait
+  fi
+  make_drives
+  ln -sfn "$state/drive_d" "$prefix/dosdevices/d:"
+  ln -sfn "$state/drive_e" "$prefix/dosdevices/e:"
+}
+
+make_own_prefix() {
+  local prefix=$state/wineprefix
   # Once, on a loaded machine, a fresh prefix's wineboot failed ("could not load kernel32.dll");
   # a second fresh prefix is made before the run gives up.
   if ! wine wineboot -u </dev/null >"$state/wineboot.log" 2>&1; then
@@ -80,9 +116,6 @@ make_prefix() {
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
   wineserver -w
   cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
-  make_drives
-  ln -sfn "$state/drive_d" "$prefix/dosdevices/d:"
-  ln -sfn "$state/drive_e" "$prefix/dosdevices/e:"
 }
 
 # D: is a drive of a few MiB, so that a download can fill it; E: is read-only, with a loader that
@@ -105,16 +138,14 @@ make_drives() {
   fi
 }
 
-case "$cmd" in
-  start)
-    case "$arch" in i686|x86_64) ;; *) echo "testenv: start needs the architecture; $usage" >&2; exit 2 ;; esac
-    stop_all
-    mkdir -p "$state"
-    rm -f "$state/env.sh"
-    display=$(start_xvfb)
-    make_locales
-    make_launchers
-    cat >"$state/env.sh" <<ENV
+start_one() {
+  stop_all
+  mkdir -p "$state"
+  rm -f "$state/env.sh"
+  display=$(start_xvfb)
+  make_locales
+  make_launchers
+  cat >"$state/env.sh" <<ENV
 export QX_ARCH=$arch
 export PATH='$state/bin':"\$PATH"
 export WINEPREFIX='$state/wineprefix'
@@ -126,21 +157,66 @@ export LANG=ko_KR.UTF-8
 unset LC_ALL
 export QX_TEST_STATE='Z:$(printf '%s' "$state" | tr / '\\\\')'
 ENV
-    . "$state/env.sh"
-    make_prefix
-    # One Wine server and its services for the whole run, started here with no pipes attached:
-    # otherwise each test program, starting after the last has ended, starts them afresh (about
-    # 10 s a test in the emulated machine) and they hold ctest's pipes. `stop` ends them; a run
-    # that never stops leaves them for a minute at most (a server outliving its prefix would
-    # serve a new prefix that gets the old one's inode).
-    wineserver -p60 </dev/null >/dev/null 2>&1
-    wine cmd /c exit </dev/null >/dev/null 2>&1
-    touch "$state/services-running"
-    start_server
-    echo "testenv: $arch, display $display, prefix $WINEPREFIX, server port $(cat "$state/server.port")"
+  . "$state/env.sh"
+  make_prefix
+  # One Wine server and its services for the whole run, started here with no pipes attached:
+  # otherwise each test program, starting after the last has ended, starts them afresh (about
+  # 10 s a test in the emulated machine) and they hold ctest's pipes. `stop` ends them; a run
+  # that never stops leaves them for a minute at most (a server outliving its prefix would
+  # serve a new prefix that gets the old one's inode).
+  wineserver -p60 </dev/null >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+  touch "$state/services-running"
+  start_server
+  echo "testenv: $arch, display $display, prefix $WINEPREFIX, server port $(cat "$state/server.port")"
+}
+
+# The environments start-all made, by number.
+environments() {
+  local n
+  n=$(cat "$top/count" 2>/dev/null) || return 0
+  [[ "$n" =~ ^[1-9][0-9]?$ ]] && seq "$n"
+}
+
+need_arch() {
+  case "$arch" in i686|x86_64) ;; *) echo "testenv: $cmd needs the architecture; $usage" >&2; exit 2 ;; esac
+}
+
+case "$cmd" in
+  start)
+    need_arch
+    start_one
+    ;;
+  start-all)
+    need_arch
+    cpus=$(($(nproc) + 1))
+    [ -n "$count" ] || count=${QX_TEST_ENVIRONMENTS:-$((cpus < 4 ? cpus : 4))}
+    [[ "$count" =~ ^[1-9][0-9]?$ ]] || { echo "testenv: start-all needs a count of 1 to 99; $usage" >&2; exit 2; }
+    for n in $(environments); do (state=$top/$n; stop_all); done
+    mkdir -p "$top"
+    echo "$count" >"$top/count"
+    # Side by side; the first makes the prefix the others copy.
+    rm -f "$top/start.failed"
+    for n in $(seq 2 "$count"); do mkdir -p "$top/$n"; rm -f "$top/$n/wineprefix.ready"; done
+    pids=()
+    for n in $(seq "$count"); do
+      if [ "$n" = 1 ]; then
+        ( (state=$top/1 copies=$count; start_one) || { touch "$top/start.failed"; exit 1; } ) >"$top/start-1.log" 2>&1 &
+      else
+        (state=$top/$n copied=1; start_one) >"$top/start-$n.log" 2>&1 &
+      fi
+      pids+=($!)
+    done
+    failed=0
+    for i in "${!pids[@]}"; do
+      wait "${pids[$i]}" || { failed=1; echo "testenv: environment $((i + 1)) did not start:" >&2; }
+      cat "$top/start-$((i + 1)).log"
+    done
+    exit "$failed"
     ;;
   stop)
     stop_all
+    for n in $(environments); do (state=$top/$n; stop_all); done
     echo "testenv: stopped"
     ;;
   *) echo "$usage" >&2; exit 2 ;;
