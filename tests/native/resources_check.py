@@ -1,14 +1,11 @@
 #!/usr/bin/python3
-"""Every binary that carries the module's resources carries what its build folder's configuration
-says, whatever was built there before (a demo's pinned build, then the tests' unpinned one): the
-folder is configured with another site lock and pin and built, then configured back as it was and
-built, and each time the DLL, the test program and the benchmarks must carry exactly the lock and
-the pin that configuration wrote (generated/qxSiteLock.txt, generated/qxLoaderSigners.txt).
+"""Every binary that carries the module's resources carries the site lock and pin its build
+folder's configuration wrote (generated/qxSiteLock.txt, qxLoaderSigners.txt), whatever was built
+there before: the folder is configured with another lock and pin and built, then configured back
+as it was (also when a step fails) and built, and both times the DLL, the test program and the
+benchmarks are read back. It rebuilds the folder it checks, so ctest runs it alone.
 
-    resources_check.py <build dir>
-
-It rebuilds the folder it checks, so ctest runs it alone (RUN_SERIAL); the folder is configured
-back as it was also when a step fails."""
+    resources_check.py <build dir>"""
 import os
 import re
 import subprocess
@@ -20,15 +17,9 @@ from dll_text import header_value, rcdata_text  # noqa: E402
 BUILD = os.path.abspath(sys.argv[1])
 BINARIES = {"qxChecker": "qxChecker.DLL", "qxtests": "tests/qxtests.exe",
             "qxbench_check": "bench/qxbench_check.exe", "qxbench_download": "bench/qxbench_download.exe"}
-SETTINGS = {"IDR_SITE_LOCK": ("QX_ALLOWED_SITES", "qxSiteLock.txt", "QX_SITE_LOCK_MAX_BYTES"),
-            "IDR_LOADER_SIGNERS": ("QX_LOADER_SIGNERS", "qxLoaderSigners.txt", "QX_LOADER_SIGNERS_MAX_BYTES")}
+SETTINGS = {"QX_ALLOWED_SITES": ("IDR_SITE_LOCK", "QX_SITE_LOCK_MAX_BYTES", "qxSiteLock.txt"),
+            "QX_LOADER_SIGNERS": ("IDR_LOADER_SIGNERS", "QX_LOADER_SIGNERS_MAX_BYTES", "qxLoaderSigners.txt")}
 OTHER = {"QX_ALLOWED_SITES": "resources-check.example", "QX_LOADER_SIGNERS": "ab" * 32}
-
-
-def cached(name):
-    with open(os.path.join(BUILD, "CMakeCache.txt"), encoding="utf-8") as f:
-        found = re.search(r"^%s:[A-Z]*=(.*)$" % name, f.read(), re.M)
-    return found.group(1) if found else ""
 
 
 def configure_and_build(values):
@@ -39,36 +30,28 @@ def configure_and_build(values):
             sys.exit("resources_check: %s failed:\n%s" % (" ".join(command), done.stdout[-3000:]))
 
 
-def mismatches(values):
-    found = []
-    for res, (setting, generated, cap) in SETTINGS.items():
+def problems(values, when):
+    for setting, (res, cap, generated) in SETTINGS.items():
         with open(os.path.join(BUILD, "generated", generated), encoding="latin-1") as f:
             wanted = f.read()
-        if values[setting] and values[setting].lower() not in wanted.lower():
-            found.append("the configuration wrote no %s=%s" % (setting, values[setting]))
+        if values[setting].lower() not in wanted.lower():
+            yield "%s: the configuration wrote no %s=%s" % (when, setting, values[setting])
         for binary in BINARIES.values():
             carried = rcdata_text(os.path.join(BUILD, binary), header_value(res), header_value(cap), setting)
             if carried != wanted:
-                found.append("%s carries another %s than its configuration's: %r" % (binary, setting, carried))
-    return found
+                yield "%s: %s carries another %s than its configuration: %r" % (when, binary, setting, carried)
 
 
-def main():
-    own = {setting: cached(setting) for setting in OTHER}
-    problems = []
-    try:
-        configure_and_build(OTHER)
-        problems += ["after configuring another lock and pin: " + p for p in mismatches(OTHER)]
-    finally:
-        configure_and_build(own)
-    problems += ["after configuring back: " + p for p in mismatches(own)]
-    for problem in problems:
-        print("FAIL", problem)
-    if problems:
-        sys.exit(1)
-    print("resources_check: %s carry their configuration's lock and pin, before and after it changed"
-          % ", ".join(BINARIES.values()))
-
-
-if __name__ == "__main__":
-    main()
+with open(os.path.join(BUILD, "CMakeCache.txt"), encoding="utf-8") as f:
+    cache = f.read()
+own = {setting: (re.findall(r"^%s:[A-Z]*=(.*)$" % setting, cache, re.M) or [""])[0] for setting in OTHER}
+found = []
+try:
+    configure_and_build(OTHER)
+    found += problems(OTHER, "configured with another lock and pin")
+finally:
+    configure_and_build(own)
+found += problems(own, "configured back")
+print("\n".join(["FAIL " + p for p in found]) or "resources_check: %s carry their configuration's lock and pin"
+      % ", ".join(BINARIES.values()))
+sys.exit(1 if found else 0)
