@@ -11,8 +11,9 @@ namespace {
 std::string RecordPath()
 {
     std::vector<char> value(32768);
+    // The text runs to its zero: for a value with double-byte letters Wine counts characters.
     const DWORD n = ::GetEnvironmentVariableA("QX_LOADER_RECORD", value.data(), static_cast<DWORD>(value.size()));
-    if (n > 0 && n < value.size()) return std::string(value.data(), n);
+    if (n > 0 && n < value.size()) return std::string(value.data());
 
     std::vector<char> self(32768);
     const DWORD m = ::GetModuleFileNameA(nullptr, self.data(), static_cast<DWORD>(self.size()));

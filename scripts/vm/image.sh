@@ -32,19 +32,21 @@ if [ -n "${missing[*]:-}" ]; then
 fi
 
 started=$(date +%s)
-root=$out/root
+# The tree is made under a plain path of its own: debootstrap fails in a folder whose path holds
+# blanks (a checkout under any name builds the image).
+root=$(mktemp -d /var/tmp/qx-vm-root.XXXXXX)
 unmount_all() {
   # Deepest first; lazily when something still holds one.
-  local m
-  for m in $(findmnt -rn -o TARGET | grep -F "$root/" | sort -r); do
+  local tree=$1 m
+  findmnt -rn -o TARGET | grep -F "$tree/" | sort -r | while IFS= read -r m; do
     umount "$m" 2>/dev/null || umount -l "$m" || true
   done
 }
-trap unmount_all EXIT
+trap 'unmount_all "$root"; rm -rf --one-file-system "$root"' EXIT
 trap 'exit 130' INT TERM
-# A build that was killed may have left the host's /dev bound inside the old tree: never delete
-# through a mount.
-unmount_all
+# A build that was killed may have left the host's /dev bound inside the old tree (which earlier
+# builds made in <dir>/root): never delete through a mount.
+unmount_all "$out/root"
 rm -rf --one-file-system "$out"
 mkdir -p "$out"
 
@@ -91,12 +93,11 @@ version=${kernel#vmlinuz-}
 [ -f "$root/boot/initrd.img-$version" ] || in_root update-initramfs -c -k "$version" >>"$out/apt.log" 2>&1
 cp "$root/boot/$kernel" "$out/vmlinuz"
 cp "$root/boot/initrd.img-$version" "$out/initrd.img"
-unmount_all
+unmount_all "$root"
 
 # The disk: the tree plus room for what a run writes (prefixes, logs; -snapshot discards them).
 size=$(( $(du -sm "$root" | cut -f1) + 3072 ))
 mkfs.ext4 -q -L qxroot -d "$root" "$out/disk.img" "${size}M"
-rm -rf --one-file-system "$root"
 
 echo "vm-image: first boot, to finish the packages' configuration"
 printf 'dpkg --configure -a >/var/log/qx-configure.log 2>&1 || { tail -n 30 /var/log/qx-configure.log; exit 1; }\n' \

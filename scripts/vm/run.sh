@@ -30,7 +30,7 @@ qemu=("${QX_VM_QEMU:-qemu-system-x86_64}" -machine pc -accel tcg,thread=multi
   # -smap: QEMU 7.2's emulated iret would otherwise fault on every return to 32-bit user code.
   -cpu max,-smap -m 4096 -smp "$(nproc)"
   -kernel "$image/vmlinuz" -initrd "$image/initrd.img"
-  -drive "file=$image/disk.img,if=virtio,format=raw"
+  -drive "file=${image//,/,,}/disk.img,if=virtio,format=raw"
   -nic none -display none -monitor none -serial stdio -no-reboot)
 [ "${QX_VM_PERSIST:-0}" = 1 ] || qemu+=(-snapshot)
 mounts=""

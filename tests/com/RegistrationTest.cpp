@@ -296,7 +296,7 @@ TEST_F(Registration, ModulePathThatDoesNotFitRegistersNothing)
     }
     const std::wstring dll = dir + L"\\qxChecker.DLL";
     const std::string source = productdll::Path();
-    ASSERT_TRUE(::CopyFileW(std::wstring(source.begin(), source.end()).c_str(), dll.c_str(), FALSE)) << ::GetLastError();
+    ASSERT_TRUE(::CopyFileW(testenv::Wide(source).c_str(), dll.c_str(), FALSE)) << ::GetLastError();
     {
         UniqueLibrary module(::LoadLibraryW(dll.c_str()));
         ASSERT_TRUE(module) << ::GetLastError();

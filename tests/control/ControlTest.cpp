@@ -545,7 +545,7 @@ TEST_F(ControlObject, StorageKeepsTheSizeInItsContentsStream)
 {
     const std::string path = testenv::StatePath("control-storage.stg");
     testenv::RemoveTree(path);
-    const std::wstring widePath(path.begin(), path.end());
+    const std::wstring widePath = testenv::Wide(path);
 
     ComPtr<IUnknown> checker = NewChecker();
     ASSERT_TRUE(checker);
