@@ -8,18 +8,19 @@
 
 namespace {
 
-std::string RecordPath()
+// Wide, as the environment holds it: Wine's GetEnvironmentVariableA cuts a value with double-byte
+// letters at its length in UTF-16 units (a record under a Korean folder lost its last bytes).
+std::wstring RecordPath()
 {
-    std::vector<char> value(32768);
-    // The text runs to its zero: for a value with double-byte letters Wine counts characters.
-    const DWORD n = ::GetEnvironmentVariableA("QX_LOADER_RECORD", value.data(), static_cast<DWORD>(value.size()));
-    if (n > 0 && n < value.size()) return std::string(value.data());
+    std::vector<wchar_t> value(32768);
+    const DWORD n = ::GetEnvironmentVariableW(L"QX_LOADER_RECORD", value.data(), static_cast<DWORD>(value.size()));
+    if (n > 0 && n < value.size()) return std::wstring(value.data(), n);
 
-    std::vector<char> self(32768);
-    const DWORD m = ::GetModuleFileNameA(nullptr, self.data(), static_cast<DWORD>(self.size()));
-    std::string path(self.data(), m);
-    path.erase(path.find_last_of('\\') + 1);
-    return path + "qxLoader.log";
+    std::vector<wchar_t> self(32768);
+    const DWORD m = ::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+    std::wstring path(self.data(), m);
+    path.erase(path.find_last_of(L'\\') + 1);
+    return path + L"qxLoader.log";
 }
 
 }  // namespace
@@ -27,7 +28,7 @@ std::string RecordPath()
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     const std::string line = std::string(::GetCommandLineA()) + "\r\n";
-    HANDLE h = ::CreateFileA(RecordPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = ::CreateFileW(RecordPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return 1;
     DWORD written = 0;

@@ -38,7 +38,7 @@ root=$(mktemp -d /var/tmp/qx-vm-root.XXXXXX)
 unmount_all() {
   # Deepest first; lazily when something still holds one.
   local tree=$1 m
-  findmnt -rn -o TARGET | grep -F "$tree/" | sort -r | while IFS= read -r m; do
+  findmnt -rn -o TARGET | { grep -F "$tree/" || true; } | sort -r | while IFS= read -r m; do
     umount "$m" 2>/dev/null || umount -l "$m" || true
   done
 }

@@ -90,7 +90,8 @@ make_prefix() {
     make_own_prefix
     local n
     for n in $(seq 2 "${copies:-1}"); do
-      { rm -rf "$top/$n/wineprefix" && cp -a "$prefix" "$top/$n/wineprefix" && touch "$top/$n/wineprefix.ready"; } &
+      { rm -rf "$top/$n/wineprefix" && cp -a "$prefix" "$top/$n/wineprefix" && touch "$top/$n/wineprefix.ready" \
+        || touch "$top/start.failed"; } &
     done
     wait
   fi
