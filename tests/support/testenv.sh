@@ -146,11 +146,13 @@ start_one() {
   display=$(start_xvfb)
   make_locales
   make_launchers
+  # Wine says nothing but the programs' own trace lines (OutputDebugString): a failing test's
+  # output then holds why the control did what it did.
   cat >"$state/env.sh" <<ENV
 export QX_ARCH=$arch
 export PATH='$state/bin':"\$PATH"
 export WINEPREFIX='$state/wineprefix'
-export WINEDEBUG=-all
+export WINEDEBUG=-all,warn+debugstr
 export WINEDLLOVERRIDES='mscoree,mshtml='
 export DISPLAY='$display'
 export LOCPATH='$state/locale'
