@@ -291,7 +291,7 @@ HWND FocusSettlingOn(HWND dialog, HWND expected)
 void WaitUntilIdle(HWND dialog)
 {
     DWORD_PTR ignored = 0;
-    EXPECT_TRUE(::SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, testenv::ScaledMs(10000), &ignored));
+    EXPECT_TRUE(::SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, testenv::ScaledMs(10000), &ignored));
 }
 
 // The chooser runs on a page's thread, where OLE is always initialised; the shell's folder

@@ -149,7 +149,7 @@ TEST(DialogModal, EndDialogFromAHandlerGivesItsValue)
             HWND h = ui::WaitForWindow(kDownloadCaption);
             ASSERT_NE(h, nullptr);
             DWORD_PTR ignored = 0;
-            EXPECT_TRUE(::SendMessageTimeoutA(h, kEndWith, static_cast<WPARAM>(value), 0, SMTO_ABORTIFHUNG, testenv::ScaledMs(10000),
+            EXPECT_TRUE(::SendMessageTimeoutA(h, kEndWith, static_cast<WPARAM>(value), 0, SMTO_NORMAL, testenv::ScaledMs(10000),
                                               &ignored));
             EXPECT_TRUE(ui::WaitForWindowGone(h));
         });

@@ -18,7 +18,10 @@ namespace ui {
 namespace {
 
 constexpr int kPollMs = 20;
-// How long a window may take to answer WM_GETTEXT and the like before it counts as hung.
+// How long a window may take to answer WM_GETTEXT and the like before it counts as hung. The
+// sends wait that long rather than give up on a thread Wine calls hung (one that has not read its
+// queue for 5 s): a dialog's thread shows it before its first read, which in the emulated machine
+// can come seconds later, and the text would then read as empty.
 constexpr UINT kAnswerBaseMs = 5000;
 UINT AnswerMs() { return testenv::ScaledMs(kAnswerBaseMs); }
 
@@ -167,12 +170,12 @@ std::string GetText(HWND hwnd)
 {
     DWORD_PTR nLength = 0;
     if (!::IsWindow(hwnd) ||
-        !::SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, AnswerMs(), &nLength))
+        !::SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, AnswerMs(), &nLength))
         return std::string();
     // WM_GETTEXTLENGTH may count more than WM_GETTEXT copies (never less), so the copy decides.
     std::string text(nLength + 1, '\0');
     DWORD_PTR nCopied = 0;
-    if (!::SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
+    if (!::SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_NORMAL,
                                AnswerMs(), &nCopied))
         return std::string();
     text.resize(nCopied < text.size() ? nCopied : text.size() - 1);
@@ -225,7 +228,7 @@ bool TypeText(HWND edit, const std::string& text)
 {
     DWORD_PTR result = 0;
     return ::IsWindow(edit) &&
-           ::SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+           ::SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
                                  AnswerMs(), &result) &&
            result == TRUE;
 }
