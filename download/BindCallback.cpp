@@ -105,7 +105,12 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
     if ((grfBSCF & BSCF_FIRSTDATANOTIFICATION) && !m_pStream && pstgmed && pstgmed->tymed == TYMED_ISTREAM)
         m_pStream = pstgmed->pstm;
 
-    if (m_pStream && dwSize > m_cbTotal) {
+    m_grfLastNotice = grfBSCF;
+    m_cbLastNoticed = dwSize;
+    // The size is only a hint: the last notification may count less than the stream still
+    // holds (a small body whose data and end are reported at once), and the stream is let go
+    // of with it, so the last one always reads to the end.
+    if (m_pStream && (dwSize > m_cbTotal || (grfBSCF & BSCF_LASTDATANOTIFICATION))) {
         // One buffer for the whole transfer, of a size that keeps the writes large and the
         // memory flat whatever the file's size; not cleared: every byte read is written.
         if (!m_readBuffer) m_readBuffer.reset(new (std::nothrow) BYTE[kReadChunk]);
@@ -114,6 +119,7 @@ STDMETHODIMP CBindCallback::OnDataAvailable(DWORD grfBSCF, DWORD dwSize, FORMATE
         do {
             ULONG nRead = 0;
             hr = m_pStream->Read(buffer, kReadChunk, &nRead);
+            m_hrLastRead = hr;
             if (nRead > 0) {
                 if (m_rules.cbMaxBytes != 0 && m_cbTotal + nRead > m_rules.cbMaxBytes) {
                     Refuse("the file is larger than allowed");
@@ -163,6 +169,10 @@ STDMETHODIMP CBindCallback::OnStopBinding(HRESULT hresult, LPCWSTR)
               static_cast<unsigned long>(hresult), static_cast<unsigned long>(m_outcome.httpStatus),
               static_cast<unsigned long long>(m_cbTotal), m_outcome.writeFailed ? ", write failed" : "",
               m_outcome.refused ? ", refused" : "", m_outcome.incomplete ? ", body cut short" : "");
+        if (m_outcome.incomplete)
+            Trace("download of %s: %lld bytes announced; last notice 0x%lX of %lu bytes, last read 0x%08lX",
+                  m_part.Target().GetString(), m_nExpectedBytes, static_cast<unsigned long>(m_grfLastNotice),
+                  static_cast<unsigned long>(m_cbLastNoticed), static_cast<unsigned long>(m_hrLastRead));
         m_part.Discard();
     }
     if (m_pObserver) m_pObserver->OnDownloadEnded(m_outcome.Succeeded());

@@ -102,6 +102,10 @@ private:
     int m_nRedirects = 0;
     RedirectChannel m_lastRedirectChannel = kNoChannel;  // which channel judged the last redirect
     std::wstring m_strLastRedirect;
+    // The last data notification and the last read's answer, for the trace of a body cut short.
+    DWORD m_grfLastNotice = 0;
+    DWORD m_cbLastNoticed = 0;
+    HRESULT m_hrLastRead = S_OK;
     bool m_bStopped = false;
     bool m_bCancelled = false;
 };
