@@ -3,15 +3,13 @@
 # the emulated machine), and a suite's cases share their fixture anyway. The suites are read from
 # the program's sources (TEST and TEST_F declarations, one a line). A suite passes only when
 # GoogleTest ran and passed exactly as many cases as its sources declare: a stale build would
-# otherwise pass as "0 tests". Each test requires FIXTURE, may take CASE_LIMIT seconds a case but
-# SUITE_LIMIT in all (qx_limit_<suite> keeps it for a later scaling): a suite hung on a box nobody
-# expected is ended soon enough to run once more within the emulated machine's bound. It carries
-# the label quick unless it is one of WINDOW_SUITES. TESTS names the variable that receives the
-# suites.
-#   qx_add_test_suites(TARGET <program> FIXTURE <name> CASE_LIMIT <s> SUITE_LIMIT <s> TESTS <var>
-#                      WINDOW_SUITES <suite>...)
+# otherwise pass as "0 tests". Each test requires FIXTURE and may take LIMIT seconds
+# (qx_limit_<suite> keeps it for a later scaling): a suite hung on a box nobody expected is ended
+# soon enough to run once more within the emulated machine's bound. It carries the label quick
+# unless it is one of WINDOW_SUITES. TESTS names the variable that receives the suites.
+#   qx_add_test_suites(TARGET <program> FIXTURE <name> LIMIT <s> TESTS <var> WINDOW_SUITES <suite>...)
 function(qx_add_test_suites)
-  cmake_parse_arguments(PARSE_ARGV 0 arg "" "TARGET;FIXTURE;CASE_LIMIT;SUITE_LIMIT;TESTS" "WINDOW_SUITES")
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "TARGET;FIXTURE;LIMIT;TESTS" "WINDOW_SUITES")
   set(suites)
   get_target_property(sources ${arg_TARGET} SOURCES)
   foreach(source IN LISTS sources)
@@ -40,17 +38,13 @@ function(qx_add_test_suites)
   endforeach()
   foreach(suite IN LISTS suites)
     set(n ${cases_${suite}})
-    math(EXPR limit "${arg_CASE_LIMIT} * ${n}")
-    if(limit GREATER arg_SUITE_LIMIT)
-      set(limit ${arg_SUITE_LIMIT})
-    endif()
-    set(qx_limit_${suite} ${limit} PARENT_SCOPE)
+    set(qx_limit_${suite} ${arg_LIMIT} PARENT_SCOPE)
     set(passed "${n} tests")
     if(n EQUAL 1)
       set(passed "1 test")
     endif()
     add_test(NAME ${suite} COMMAND ${arg_TARGET} --gtest_filter=${suite}.*)
-    set_tests_properties(${suite} PROPERTIES FIXTURES_REQUIRED ${arg_FIXTURE} TIMEOUT ${limit}
+    set_tests_properties(${suite} PROPERTIES FIXTURES_REQUIRED ${arg_FIXTURE} TIMEOUT ${arg_LIMIT}
       PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] ${passed}\\." FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
     if(NOT suite IN_LIST arg_WINDOW_SUITES)
       set_tests_properties(${suite} PROPERTIES LABELS quick)

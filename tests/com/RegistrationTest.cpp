@@ -20,6 +20,7 @@
 #include "ProductDll.h"
 #include "TestEnv.h"
 #include "framework/Handles.h"
+#include "framework/TextConversion.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -296,7 +297,7 @@ TEST_F(Registration, ModulePathThatDoesNotFitRegistersNothing)
     }
     const std::wstring dll = dir + L"\\qxChecker.DLL";
     const std::string source = productdll::Path();
-    ASSERT_TRUE(::CopyFileW(testenv::Wide(source).c_str(), dll.c_str(), FALSE)) << ::GetLastError();
+    ASSERT_TRUE(::CopyFileW(WideFromAnsi(source.c_str()).c_str(), dll.c_str(), FALSE)) << ::GetLastError();
     {
         UniqueLibrary module(::LoadLibraryW(dll.c_str()));
         ASSERT_TRUE(module) << ::GetLastError();

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "framework/Handles.h"
+#include "framework/TextConversion.h"
 #include "qxChecker.h"
 #include "support/ProductDll.h"
 #include "support/TestEnv.h"
@@ -545,7 +546,7 @@ TEST_F(ControlObject, StorageKeepsTheSizeInItsContentsStream)
 {
     const std::string path = testenv::StatePath("control-storage.stg");
     testenv::RemoveTree(path);
-    const std::wstring widePath = testenv::Wide(path);
+    const std::wstring widePath = WideFromAnsi(path.c_str());
 
     ComPtr<IUnknown> checker = NewChecker();
     ASSERT_TRUE(checker);

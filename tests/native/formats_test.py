@@ -14,8 +14,8 @@ from dll_text import lines  # noqa: E402
 
 
 def script(name):
-    spec = importlib.util.spec_from_file_location(name.replace("-", "_"), os.path.join(SCRIPTS, name + ".py"))
-    spec.loader.exec_module(module := importlib.util.module_from_spec(spec))
+    found = importlib.util.spec_from_file_location(name.replace("-", "_"), os.path.join(SCRIPTS, name + ".py"))
+    found.loader.exec_module(module := importlib.util.module_from_spec(found))
     return module
 
 

@@ -124,14 +124,6 @@ bool OnlyOwnerAdminsAndSystemMayWrite(const std::string& folder)
     return true;
 }
 
-std::wstring Wide(const std::string& ansi)
-{
-    std::wstring wide(ansi.size(), L'\0');
-    wide.resize(::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0],
-                                      static_cast<int>(wide.size())));
-    return wide;
-}
-
 std::string WindowsPath(const std::string& unixPath)
 {
     std::string path = "Z:" + unixPath;

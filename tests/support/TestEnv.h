@@ -31,8 +31,6 @@ bool FolderHoldsOnly(const std::string& folder, const std::string& name);
 // what is in it, and Everyone has no entry at all. (Wine keeps no DACL of its own: it maps the
 // one given at creation to the file's mode and reports it back from there, Everyone included.)
 bool OnlyOwnerAdminsAndSystemMayWrite(const std::string& folder);
-// Text of the ANSI code page (a path, which may hold Korean letters) as UTF-16.
-std::wstring Wide(const std::string& ansi);
 // A path of the build machine as the test programs see it: Wine maps the Linux root to Z:.
 std::string WindowsPath(const std::string& unixPath);
 // Sets the default value of a key under HKEY_CLASSES_ROOT, creating the key.
