@@ -10,5 +10,6 @@ LONG RunCheckRequest(BSTR bstrLoaderInfo, const InstallSystem& system, const CUr
     installer.m_strInfoURL = AnsiFromBstr(bstrLoaderInfo);
     // The hidden window that owns the "Error" boxes is made with the first of them: making it
     // costs more than fetching a small description, and the current route shows nothing.
+    // The one place where the page's 1 or 0 is made.
     return installer.RunInstall() ? 1 : 0;
 }

@@ -3,11 +3,11 @@
 #include "folder/FolderChooser.h"
 #include "install/InstallDlg.h"
 
-int CInstallDlg::ChooseInstallDir()
+bool CInstallDlg::ChooseInstallDir()
 {
     CFolderChooser chooser("설치디렉토리 선택", "디레토리를 선택하십시요", "C:\\qxLoader", nullptr);
-    if (chooser.DoModal() != 1) return 0;
+    if (chooser.DoModal() != 1) return false;
     // A typed folder that did not exist has been created by the chooser, after asking.
     m_strPath = chooser.GetPath();
-    return 1;
+    return true;
 }

@@ -6,9 +6,7 @@
 #include "folder/FolderPathForm.h"
 #include "framework/Trace.h"
 
-// No version known on either side until the description names one: two equal numbers, so a
-// description without a "Version" entry finds an existing loader current.
-CInstallDlg::CInstallDlg(HWND hParent) : CDialog(IDD_INSTALL, hParent), m_nNewVersion(-1), m_nOldVersion(-1) {}
+CInstallDlg::CInstallDlg(HWND hParent) : CDialog(IDD_INSTALL, hParent) {}
 
 BOOL CInstallDlg::OnInitDialog()
 {
@@ -34,17 +32,29 @@ int CInstallDlg::DecimalNumber(const char* pszText)
     return ParseDecimalNumber(pszText);
 }
 
-CString CInstallDlg::PathInInstallDir(const char* pszName) const
+CString CInstallDlg::PathIn(const CString& strDir, const char* pszName)
 {
-    const std::string& dir = m_strPath.Str();
-    return m_strPath + (!dir.empty() && dir.back() == '\\' ? "" : "\\") + pszName;
+    const std::string& dir = strDir.Str();
+    return strDir + (!dir.empty() && dir.back() == '\\' ? "" : "\\") + pszName;
 }
 
-int CInstallDlg::CompareInstalled(CDescriptionFile& file)
+CString CInstallDlg::PathInInstallDir(const char* pszName) const
 {
+    return PathIn(m_strPath, pszName);
+}
+
+InstallComparison CInstallDlg::CompareInstalled(CDescriptionFile& file)
+{
+    InstallComparison found;
+    found.strPath = m_strPath;
+    // The walk may stop early: what it found so far goes with the verdict.
+    const auto verdict = [&found](InstallVerdict v) {
+        found.verdict = v;
+        return found;
+    };
     for (const CDescriptionEntry* pEntry = file.GetFirst(); pEntry; pEntry = file.GetNext()) {
-        if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "downurl") m_strDownURL = pEntry->m_strValue;
-        if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "sha256") m_strLoaderSha256 = pEntry->m_strValue;
+        if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "downurl") found.strDownURL = pEntry->m_strValue;
+        if (pEntry->m_strRoot == "Program" && pEntry->m_strName == "sha256") found.strLoaderSha256 = pEntry->m_strValue;
         if (!IsRegistrySection(pEntry->m_strRoot)) continue;
         const HKEY hRoot = RootKeyFromName(pEntry->m_strRoot);
         // A key outside our own is neither read nor allowed to decide anything: no full
@@ -58,13 +68,13 @@ int CInstallDlg::CompareInstalled(CDescriptionFile& file)
         }
 
         if (pEntry->m_nType == REG_SZ && !m_reg.ReadString(hRoot, pEntry->m_strKey, pEntry->m_strName))
-            return INSTALL_FULL;
+            return verdict(INSTALL_FULL);
 
         if (IsSameRegistryName(pEntry->m_strName, "Version")) {
-            m_nNewVersion = DecimalNumber(pEntry->m_strValue);
-            m_nOldVersion = m_reg.ReadDword(hRoot, pEntry->m_strKey, "Version");
-            m_hVersionRoot = hRoot;
-            m_strVersionKey = pEntry->m_strKey;
+            found.nNewVersion = DecimalNumber(pEntry->m_strValue);
+            found.nOldVersion = m_reg.ReadDword(hRoot, pEntry->m_strKey, "Version");
+            found.hVersionRoot = hRoot;
+            found.strVersionKey = pEntry->m_strKey;
         }
         if (IsSameRegistryName(pEntry->m_strName, "Path")) {
             // Only a folder on a drive of this machine is an install directory: a share would
@@ -74,14 +84,14 @@ int CInstallDlg::CompareInstalled(CDescriptionFile& file)
             const char* pszPath = m_reg.ReadString(hRoot, pEntry->m_strKey, "Path");
             if (!pszPath || !IsLocalFolderPath(pszPath)) {
                 if (pszPath) Trace("installer: the recorded install directory is not a local folder; a full installation follows");
-                m_strPath.Empty();
-                return INSTALL_FULL;
+                found.strPath.Empty();
+                return verdict(INSTALL_FULL);
             }
-            m_strPath = pszPath;
+            found.strPath = pszPath;
         }
     }
 
-    if (!PathExists(m_strPath)) return INSTALL_UPGRADE;
-    if (!PathExists(PathInInstallDir(kLoaderFileName))) return INSTALL_UPGRADE;
-    return m_nNewVersion == m_nOldVersion ? INSTALL_CURRENT : INSTALL_UPGRADE;
+    if (!PathExists(found.strPath)) return verdict(INSTALL_UPGRADE);
+    if (!PathExists(PathIn(found.strPath, kLoaderFileName))) return verdict(INSTALL_UPGRADE);
+    return verdict(found.nNewVersion == found.nOldVersion ? INSTALL_CURRENT : INSTALL_UPGRADE);
 }

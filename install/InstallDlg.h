@@ -21,11 +21,28 @@ struct InstallSystem {
     static InstallSystem Platform();
 };
 
+// A version nobody names: what a description without a "Version" entry offers, and what a record
+// that cannot be read holds. Two of them are equal, so such a description finds a loader current.
+constexpr int kNoVersion = -1;
+
 // What CompareInstalled finds.
-enum {
+enum InstallVerdict {
     INSTALL_CURRENT = 0,  // the loader is there, in the version offered: nothing to do
     INSTALL_FULL = 1,     // a listed string value is missing, or the install directory is unreadable
     INSTALL_UPGRADE = 2,  // the directory or the loader file is missing, or the versions differ
+};
+
+// The comparison of a description with the machine: the verdict and everything the installation
+// after it takes, as one value (the broker's request is carried out from it alike).
+struct InstallComparison {
+    InstallVerdict verdict = INSTALL_FULL;
+    CString strDownURL;       // the loader's address: "downurl" in the section "Program"
+    CString strLoaderSha256;  // the loader's SHA-256 in hex: "sha256" in "Program"; may be empty
+    CString strPath;          // the recorded install directory, else the root; empty when unreadable
+    int nNewVersion = kNoVersion;   // the version the description offers
+    int nOldVersion = kNoVersion;   // the version the registry records
+    HKEY hVersionRoot = nullptr;    // where the description's "Version" is read, for the upgrade
+    CString strVersionKey;          // to record the new version there too
 };
 
 class CInstallDlg : public CDialog {
@@ -34,35 +51,37 @@ public:
 
     explicit CInstallDlg(HWND hParent = nullptr);
 
-    // The whole installation of one Check call; 1 when the loader is current, installed or
-    // upgraded, 0 after a failure that the user has been told about in a message box.
-    int RunInstall();
-    // Runs the download dialog for the loader into the install directory; 1 only when the whole
-    // file arrived.
-    int DownloadLoader();
+    // The whole installation of one Check call; true when the loader is current, installed or
+    // upgraded, false after a failure that the user has been told about in a message box.
+    bool RunInstall();
+    // Runs the download dialog for the loader into the install directory; true only when the
+    // whole file arrived and passed the checks the comparison's digest and the build's pin ask.
+    bool DownloadLoader(const InstallComparison& found);
 
-    // Asks the user for the install directory; 1 with the folder in m_strPath, 0 (m_strPath
-    // unchanged) when the user gave none.
-    int ChooseInstallDir();
+    // Asks the user for the install directory; true with the folder in m_strPath, false
+    // (m_strPath unchanged) when the user gave none.
+    bool ChooseInstallDir();
     // Writes every entry of the description whose key is in the registry scope (RegistryScope.h),
     // passing over every other; 0 at the first write that fails or the first registry section
-    // whose root is none of the three, with the entries before it left written. The install
+    // whose root is none of the three, with the entries before it left written (false). The install
     // directory, the loader's command line, the edit flags and the extension's document type are
     // the installer's, whatever the description says; value and key names are compared as the
     // registry compares them.
-    int WriteRegistryEntries(CDescriptionFile& file);
+    bool WriteRegistryEntries(CDescriptionFile& file);
     // The document type's open command: the loader in the install directory, given the file.
     CString LoaderCommandLine() const;
     // A file in the install directory (or root): its name after one backslash, also when the
     // directory is a drive root that ends in one ("D:\").
     CString PathInInstallDir(const char* pszName) const;
+    static CString PathIn(const CString& strDir, const char* pszName);
 
-    // Walks the description against the registry and the disk, picking up the loader's address
-    // (m_strDownURL), the offered and recorded versions and the recorded install directory
-    // (m_strPath) on the way; entries whose key is not in the registry scope are passed over, and
-    // a recorded install directory that is not a folder on a drive of this machine counts as
-    // unreadable. INSTALL_CURRENT, INSTALL_FULL or INSTALL_UPGRADE.
-    int CompareInstalled(CDescriptionFile& file);
+    // Walks the description against the registry and the disk from the root in m_strPath,
+    // picking up the loader's address, the offered and recorded versions and the recorded install
+    // directory on the way; the walk stops at the first listed string value that is missing.
+    // Entries whose key is not in the registry scope are passed over, and a recorded install
+    // directory that is not a folder on a drive of this machine counts as unreadable. Changes
+    // nothing of the installer's own state.
+    InstallComparison CompareInstalled(CDescriptionFile& file);
 
     // The root key that a description's section names ("HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
     // "HKEY_LOCAL_MACHINE", exactly); null for any other name.
@@ -74,13 +93,7 @@ public:
     static int DecimalNumber(const char* pszText);
 
     CString m_strInfoURL;   // the update description's address
-    CString m_strDownURL;   // the loader's address: "downurl" in the section "Program"
-    CString m_strLoaderSha256;  // the loader's SHA-256 in hex: "sha256" in "Program"; may be absent
-    int m_nNewVersion;      // the version the description offers; -1 when it names none
-    int m_nOldVersion;      // the version the registry records; -1 when it cannot be read
     CString m_strPath;      // the install root, later the loader's install directory
-    HKEY m_hVersionRoot = nullptr;  // where the description's "Version" is read, for the upgrade
-    CString m_strVersionKey;        // to record the new version there too
     CFileFind m_finder;     // the existence test
     CRegValue m_reg;
 
@@ -101,6 +114,6 @@ private:
     bool PickDefaultRoot();
     // Downloads the description into the root's "temp.ini", waits for it and loads it.
     bool FetchDescription(CDescriptionFile& file);
-    int RunFullInstallation(CDescriptionFile& file);
-    int RunUpgrade();
+    bool RunFullInstallation(CDescriptionFile& file, const InstallComparison& found);
+    bool RunUpgrade(const InstallComparison& found);
 };

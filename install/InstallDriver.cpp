@@ -107,80 +107,83 @@ bool CInstallDlg::FetchDescription(CDescriptionFile& file)
     return true;
 }
 
-int CInstallDlg::RunInstall()
+bool CInstallDlg::RunInstall()
 {
     CDescriptionFile file;
     if (!PickDefaultRoot()) {
         Trace("installer: neither C: nor D: has %llu MiB free", static_cast<unsigned long long>(kRequiredFreeMiB));
         AfxMessageBox("ini 파일을 다운로드 받을 폴더를 생성하지 못했습니다.", MB_OK);
-        return 0;
+        return false;
     }
-    if (!FetchDescription(file)) return 0;
+    if (!FetchDescription(file)) return false;
 
-    switch (CompareInstalled(file)) {
+    const InstallComparison found = CompareInstalled(file);
+    switch (found.verdict) {
     case INSTALL_CURRENT:
-        return 1;
+        return true;
     case INSTALL_FULL:
-        return RunFullInstallation(file);
+        return RunFullInstallation(file, found);
     default:
-        return RunUpgrade();
+        return RunUpgrade(found);
     }
 }
 
-int CInstallDlg::RunFullInstallation(CDescriptionFile& file)
+bool CInstallDlg::RunFullInstallation(CDescriptionFile& file, const InstallComparison& found)
 {
     if (PickDefaultRoot()) {
         MakeFolder(m_strPath);
     } else if (!ChooseInstallDir()) {
         ShowError("전체설치 실패");
-        return 0;
+        return false;
     }
     if (!WriteRegistryEntries(file)) {
         ShowError("전체설치실패");
-        return 0;
+        return false;
     }
-    if (!DownloadLoader()) {
-        Trace("installer: the loader from %s did not arrive", m_strDownURL.GetString());
+    if (!DownloadLoader(found)) {
+        Trace("installer: the loader from %s did not arrive", found.strDownURL.GetString());
         AfxMessageBox("DownProgram실패", MB_OK);
         ShowError("전체설치 실패");
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
-int CInstallDlg::RunUpgrade()
+bool CInstallDlg::RunUpgrade(const InstallComparison& found)
 {
+    m_strPath = found.strPath;
     if (!PathExists(m_strPath)) MakeFolder(m_strPath);
-    if (!DownloadLoader()) {
-        Trace("installer: the loader from %s did not arrive", m_strDownURL.GetString());
+    if (!DownloadLoader(found)) {
+        Trace("installer: the loader from %s did not arrive", found.strDownURL.GetString());
         AfxMessageBox("DownProgram실패", MB_OK);
         ShowError("설치및 업그레이드 실패");
-        return 0;
+        return false;
     }
     // Recorded in the one fixed place, and also where the description's Version is read (a key
     // within the registry scope, or it would not have been read), or the next comparison would
     // find the old number there and upgrade again and again.
-    m_reg.WriteDword(HKEY_CURRENT_USER, kVersionKey, "Version", &m_nNewVersion);
-    if (m_hVersionRoot && !(m_hVersionRoot == HKEY_CURRENT_USER && ::lstrcmpiA(m_strVersionKey, kVersionKey) == 0))
-        m_reg.WriteDword(m_hVersionRoot, m_strVersionKey, "Version", &m_nNewVersion);
-    return 1;
+    m_reg.WriteDword(HKEY_CURRENT_USER, kVersionKey, "Version", &found.nNewVersion);
+    if (found.hVersionRoot &&
+        !(found.hVersionRoot == HKEY_CURRENT_USER && ::lstrcmpiA(found.strVersionKey, kVersionKey) == 0))
+        m_reg.WriteDword(found.hVersionRoot, found.strVersionKey, "Version", &found.nNewVersion);
+    return true;
 }
 
-int CInstallDlg::DownloadLoader()
+bool CInstallDlg::DownloadLoader(const InstallComparison& found)
 {
     // The loader is the program the document type starts: when the description names its
     // digest, no other bytes may take its place.
     DownloadRules rules;
     rules.urls = m_urls;
-    if (!m_strLoaderSha256.IsEmpty()) {
-        if (!CSha256::ParseHex(m_strLoaderSha256, rules.expectedSha256)) {
+    if (!found.strLoaderSha256.IsEmpty()) {
+        if (!CSha256::ParseHex(found.strLoaderSha256, rules.expectedSha256)) {
             Trace("loader: the description's sha256 is not 64 hexadecimal digits");
-            return 0;
+            return false;
         }
         rules.bCheckSha256 = true;
     } else if (kRequireLoaderSha256) {
         Trace("loader: the description names no sha256, and this build requires one");
-        return 0;
+        return false;
     }
 
     // Whatever the description says, the loader must be a whole program and, where the build
@@ -193,7 +196,7 @@ int CInstallDlg::DownloadLoader()
     CDownloadDlg dlg(nullptr);
     dlg.m_job.SetRules(rules);
     dlg.m_strFilePath = PathInInstallDir(kLoaderFileName);
-    dlg.m_strURL = m_strDownURL;
+    dlg.m_strURL = found.strDownURL;
     dlg.m_strMessage = "Tessaron AutoInstall Program is performing ...";
-    return dlg.DoModal() == IDOK ? 1 : 0;
+    return dlg.DoModal() == IDOK;
 }

@@ -23,7 +23,7 @@ CString CInstallDlg::LoaderCommandLine() const
     return strCommand;
 }
 
-int CInstallDlg::WriteRegistryEntries(CDescriptionFile& file)
+bool CInstallDlg::WriteRegistryEntries(CDescriptionFile& file)
 {
     for (const CDescriptionEntry* pEntry = file.GetFirst(); pEntry; pEntry = file.GetNext()) {
         // Plain sections are not the registry's.
@@ -31,7 +31,7 @@ int CInstallDlg::WriteRegistryEntries(CDescriptionFile& file)
         const HKEY hRoot = RootKeyFromName(pEntry->m_strRoot);
         if (!hRoot) {
             Trace("registry: [%.100s] is not a root key; the registry step fails", pEntry->m_strRoot.GetString());
-            return 0;
+            return false;
         }
         // Keys that are not the loader's own are passed over; the entries after them are still
         // written.
@@ -66,7 +66,7 @@ int CInstallDlg::WriteRegistryEntries(CDescriptionFile& file)
             const int nNumber = DecimalNumber(pEntry->m_strValue);
             nWritten = m_reg.WriteDword(hRoot, pEntry->m_strKey, pEntry->m_strName, &nNumber);
         }
-        if (!nWritten) return 0;
+        if (!nWritten) return false;
     }
-    return 1;
+    return true;
 }

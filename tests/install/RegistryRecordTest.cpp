@@ -236,7 +236,8 @@ protected:
         CDescriptionFile file;
         EXPECT_TRUE(file.Load(path.c_str()));
         dlg.m_strPath = RootDir().c_str();
-        return dlg.CompareInstalled(file);
+        m_found = dlg.CompareInstalled(file);
+        return m_found.verdict;
     }
 
     // Everything a full installation of the usual description leaves, with version `version`.
@@ -256,12 +257,13 @@ protected:
     }
 
     CInstallDlg m_dlg;
+    InstallComparison m_found;  // the last comparison's
 };
 
 TEST_F(RegistryRecordCompare, FirstRunNeedsAFullInstallation)
 {
     EXPECT_EQ(Compare(Usual("4")), INSTALL_FULL);
-    EXPECT_EQ(m_dlg.m_strDownURL, "http://host/qxLoader.exe");
+    EXPECT_EQ(m_found.strDownURL, "http://host/qxLoader.exe");
 }
 
 TEST_F(RegistryRecordCompare, DescriptionsAgainstAnInstalledLoader)
@@ -296,10 +298,10 @@ TEST_F(RegistryRecordCompare, DescriptionsAgainstAnInstalledLoader)
         SCOPED_TRACE(c.name);
         CInstallDlg dlg;
         EXPECT_EQ(Compare(c.text, dlg), c.result);
-        EXPECT_EQ(dlg.m_strPath, InstallDir().c_str()) << "the recorded directory replaces the root";
-        EXPECT_EQ(dlg.m_nNewVersion, c.newVersion);
-        EXPECT_EQ(dlg.m_nOldVersion, c.oldVersion);
-        EXPECT_EQ(dlg.m_strDownURL, c.downURL.c_str());
+        EXPECT_EQ(m_found.strPath, InstallDir().c_str()) << "the recorded directory replaces the root";
+        EXPECT_EQ(m_found.nNewVersion, c.newVersion);
+        EXPECT_EQ(m_found.nOldVersion, c.oldVersion);
+        EXPECT_EQ(m_found.strDownURL, c.downURL.c_str());
     }
 }
 
@@ -332,9 +334,9 @@ TEST_F(RegistryRecordCompare, UpgradeWhenTheLoaderOrItsVersionIsNotThere)
         }
         if (c.loader) MakeLoader(InstallDir());
         EXPECT_EQ(Compare(Usual(c.offered)), INSTALL_UPGRADE);
-        EXPECT_EQ(m_dlg.m_strPath, InstallDir().c_str());
-        EXPECT_EQ(m_dlg.m_nNewVersion, c.newVersion);
-        EXPECT_EQ(m_dlg.m_nOldVersion, c.oldVersion);
+        EXPECT_EQ(m_found.strPath, InstallDir().c_str());
+        EXPECT_EQ(m_found.nNewVersion, c.newVersion);
+        EXPECT_EQ(m_found.nOldVersion, c.oldVersion);
     }
 }
 
@@ -356,11 +358,10 @@ TEST_F(RegistryRecordCompare, TheWalkStopsAtTheFirstMissingStringValue)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        m_dlg.m_strDownURL = "";
         EXPECT_EQ(Compare(c.text), INSTALL_FULL);
-        EXPECT_TRUE(m_dlg.m_strDownURL.IsEmpty()) << "a downurl after the missing value is not taken";
+        EXPECT_TRUE(m_found.strDownURL.IsEmpty()) << "a downurl after the missing value is not taken";
     }
-    EXPECT_TRUE(m_dlg.m_strPath.IsEmpty()) << "an unreadable Path empties the directory";
+    EXPECT_TRUE(m_found.strPath.IsEmpty()) << "an unreadable Path empties the directory";
 }
 
 // Keys that are not the loader's decide nothing, wherever they stand: a value missing there asks
@@ -400,10 +401,10 @@ TEST_F(RegistryRecordCompare, KeysOutsideTheLoadersOwnDecideNothing)
         SCOPED_TRACE(c.name);
         CInstallDlg dlg;
         EXPECT_EQ(INSTALL_CURRENT, Compare(Usual("4") + c.hostile + "[Program]\n\"downurl\"=\"late\"\n", dlg));
-        EXPECT_EQ(dlg.m_strPath, InstallDir().c_str());
-        EXPECT_EQ(dlg.m_nNewVersion, 4);
-        EXPECT_EQ(dlg.m_nOldVersion, 4);
-        EXPECT_EQ(dlg.m_strDownURL, "late") << "the walk goes on";
+        EXPECT_EQ(m_found.strPath, InstallDir().c_str());
+        EXPECT_EQ(m_found.nNewVersion, 4);
+        EXPECT_EQ(m_found.nOldVersion, 4);
+        EXPECT_EQ(m_found.strDownURL, "late") << "the walk goes on";
     }
     ::RegDeleteTreeA(HKEY_CURRENT_USER, outside.c_str());
     ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Tessaron\\..\\qxCheckerTestOutside");
@@ -438,7 +439,7 @@ TEST_F(RegistryRecordCompare, RecordedDirectoryMustBeALocalFolderWithinMaxPath)
         SetString("", "Path", recorded);
         SetDword("", "Version", 4);
         EXPECT_EQ(Compare("[HKEY_CURRENT_USER\\$KEY]\n\"Path\"=\"x\"\nVersion=4\n"), c.result);
-        EXPECT_EQ(m_dlg.m_strPath, c.result == INSTALL_FULL ? "" : recorded.c_str());
+        EXPECT_EQ(m_found.strPath, c.result == INSTALL_FULL ? "" : recorded.c_str());
     }
 }
 
@@ -448,7 +449,7 @@ TEST_F(RegistryRecordCompare, VersionStoredAsTextIsTakenByItsBytes)
     SetString("", "Version", "4");
     // "4" and its zero: 0x34, far from the 4 offered.
     EXPECT_EQ(Compare(Usual("4")), INSTALL_UPGRADE);
-    EXPECT_EQ(m_dlg.m_nOldVersion, 0x34);
+    EXPECT_EQ(m_found.nOldVersion, 0x34);
     // A quoted Version entry is a string entry: present, and read as a number all the same.
     EXPECT_EQ(Compare(Usual("\"52\"")), INSTALL_CURRENT);
 }
@@ -459,7 +460,7 @@ TEST_F(RegistryRecordCompare, WithoutAPathEntryTheRootIsTested)
     EXPECT_EQ(Compare("[HKEY_CURRENT_USER\\$KEY]\nVersion=4\n"), INSTALL_UPGRADE) << "no root folder";
     MakeLoader(RootDir());
     EXPECT_EQ(Compare("[HKEY_CURRENT_USER\\$KEY]\nVersion=4\n"), INSTALL_CURRENT);
-    EXPECT_EQ(m_dlg.m_strPath, RootDir().c_str());
+    EXPECT_EQ(m_found.strPath, RootDir().c_str());
 }
 
 }  // namespace
