@@ -6,9 +6,11 @@
 
 #include <new>
 
+#include "checker/BrokerClient.h"
 #include "checker/RequestSlot.h"
 #include "checker/SiteLock.h"
 #include "com/ComGuard.h"
+#include "framework/ProcessRights.h"
 #include "framework/Trace.h"
 #include "framework/WinApp.h"
 #include "install/CheckRequest.h"
@@ -56,6 +58,24 @@ bool IsAddressSized(BSTR bstr, const char* pszMethod)
     if (::SysStringLen(bstr) <= kMaxAddressChars) return true;
     Trace("%s: the address is longer than %u characters; nothing is done", pszMethod, kMaxAddressChars);
     return false;
+}
+
+// The page's window: the one the broker's boxes belong to. Null when the control is not in place.
+HWND PageWindow(IOleInPlaceSite* pInPlaceSite)
+{
+    HWND hWnd = nullptr;
+    if (!pInPlaceSite || FAILED(pInPlaceSite->GetWindow(&hWnd))) return nullptr;
+    return hWnd;
+}
+
+// In Protected Mode the control writes nothing itself: whatever it wrote would land in IE's
+// private copies, where no other program looks. The broker does the request, or nothing happens.
+bool MustUseBroker(const char* pszMethod)
+{
+    TraceProcessContext(pszMethod);
+    if (!IsProtectedModeProcess()) return false;
+    Trace("%s: Protected Mode: the request goes to the broker", pszMethod);
+    return true;
 }
 
 }  // namespace
@@ -211,9 +231,17 @@ STDMETHODIMP CChecker::Check(BSTR bstrLoaderInfo, LONG* bOk)
     GuardComCall("Check", [&] {
         CRequestSlot slot("Check");
         CUrlPolicy urls;
-        if (slot.IsHeld() && IsAddressSized(bstrLoaderInfo, "Check") &&
-            PermitByThisModulesLock(m_dwSafety, m_spClientSite.Get(), urls))
+        if (!slot.IsHeld() || !IsAddressSized(bstrLoaderInfo, "Check") ||
+            !PermitByThisModulesLock(m_dwSafety, m_spClientSite.Get(), urls))
+            return S_OK;
+        if (!MustUseBroker("Check")) {
             *bOk = RunCheckRequest(bstrLoaderInfo, InstallSystem::Platform(), urls);
+            return S_OK;
+        }
+        const HWND hPage = PageWindow(m_spInPlaceSite.Get());
+        const int nOutcome = RunThroughBroker(false, NamePage(m_spClientSite.Get()), bstrLoaderInfo, hPage);
+        if (nOutcome < 0) ::MessageBoxA(hPage, "전체설치 실패", "Error", MB_OK | MB_ICONEXCLAMATION);
+        *bOk = nOutcome == 1 ? 1 : 0;
         return S_OK;
     });
     return S_OK;
@@ -225,8 +253,13 @@ STDMETHODIMP CChecker::Launch(BSTR bstrURL)
     GuardComCall("Launch", [&] {
         CRequestSlot slot("Launch");
         WorldLaunchOptions options = DefaultWorldLaunchOptions();
-        if (slot.IsHeld() && IsAddressSized(bstrURL, "Launch") &&
-            PermitByThisModulesLock(m_dwSafety, m_spClientSite.Get(), options.urls))
+        if (!slot.IsHeld() || !IsAddressSized(bstrURL, "Launch") ||
+            !PermitByThisModulesLock(m_dwSafety, m_spClientSite.Get(), options.urls))
+            return S_OK;
+        // A failed launch shows nothing, through the broker or not.
+        if (MustUseBroker("Launch"))
+            RunThroughBroker(true, NamePage(m_spClientSite.Get()), bstrURL, PageWindow(m_spInPlaceSite.Get()));
+        else
             LaunchWorld(bstrURL, options);
         return S_OK;
     });

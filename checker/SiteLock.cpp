@@ -64,19 +64,17 @@ PageName NamePage(IOleClientSite* pClientSite)
     return page;
 }
 
-bool PermitRequest(DWORD dwSafetyOptions, IOleClientSite* pClientSite, const BuiltInSiteLock& builtIn, CUrlPolicy& urls)
+bool PermitPage(const PageName& page, const BuiltInSiteLock& builtIn, CUrlPolicy& urls)
 {
     urls = CUrlPolicy();
-    const PageName page = NamePage(pClientSite);
-    if (!page.bNamed) {
-        if (!(dwSafetyOptions & INTERFACESAFE_FOR_UNTRUSTED_CALLER)) return true;
-        Trace("site lock: an untrusted caller's container names no page; nothing is done");
-        return false;
-    }
     const CUrlPolicy sites = AllowedSites(builtIn);
     if (!sites.HasSiteList()) {
         Trace("site lock: a development build lets every page use the control");
         return true;
+    }
+    if (!page.bNamed) {
+        Trace("site lock: no page is named; nothing is done");
+        return false;
     }
     CString why;
     if (page.url.empty()) {
@@ -89,4 +87,16 @@ bool PermitRequest(DWORD dwSafetyOptions, IOleClientSite* pClientSite, const Bui
     }
     urls = sites;
     return true;
+}
+
+bool PermitRequest(DWORD dwSafetyOptions, IOleClientSite* pClientSite, const BuiltInSiteLock& builtIn, CUrlPolicy& urls)
+{
+    urls = CUrlPolicy();
+    const PageName page = NamePage(pClientSite);
+    if (!page.bNamed) {
+        if (!(dwSafetyOptions & INTERFACESAFE_FOR_UNTRUSTED_CALLER)) return true;
+        Trace("site lock: an untrusted caller's container names no page; nothing is done");
+        return false;
+    }
+    return PermitPage(page, builtIn, urls);
 }

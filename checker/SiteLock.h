@@ -23,6 +23,10 @@ struct PageName {
 // URL of the container's HTML document.
 PageName NamePage(IOleClientSite* pClientSite);
 
+// Whether a page may act, and from where it may then fetch: a page on the list, any page in a
+// development build. A page that is not named is refused here: only a caller that sees the
+// container itself (PermitRequest) may trust a script host.
+bool PermitPage(const PageName& page, const BuiltInSiteLock& builtIn, CUrlPolicy& urls);
 // Whether a call may act and, in `urls`, from where it may then fetch, by the lock built into
 // `builtIn` and the administrators' list.
 bool PermitRequest(DWORD dwSafetyOptions, IOleClientSite* pClientSite, const BuiltInSiteLock& builtIn, CUrlPolicy& urls);

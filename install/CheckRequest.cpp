@@ -2,9 +2,10 @@
 
 #include "framework/BstrText.h"
 
-LONG RunCheckRequest(BSTR bstrLoaderInfo, const InstallSystem& system, const CUrlPolicy& urls)
+LONG RunCheckRequest(BSTR bstrLoaderInfo, const InstallSystem& system, const CUrlPolicy& urls, HINSTANCE hPinModule)
 {
     CInstallDlg installer(nullptr);
+    installer.m_hPinModule = hPinModule;
     installer.m_system = system;
     installer.m_urls = urls;
     installer.m_strInfoURL = AnsiFromBstr(bstrLoaderInfo);

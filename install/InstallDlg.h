@@ -99,6 +99,8 @@ public:
 
     InstallSystem m_system = InstallSystem::Platform();
     CUrlPolicy m_urls;  // where the description and the loader may come from
+    // The module whose loader pin applies: this one, or for the broker the DLL beside it.
+    HINSTANCE m_hPinModule = nullptr;  // null: AfxGetInstanceHandle()
 
 protected:
     BOOL OnInitDialog() override;

@@ -189,7 +189,7 @@ bool CInstallDlg::DownloadLoader(const InstallComparison& found)
     // Whatever the description says, the loader must be a whole program and, where the build
     // pins the publisher, signed by one of its certificates.
     rules.bWholeProgram = true;
-    const LoaderSigners signers = ReadBuiltInLoaderSigners(AfxGetInstanceHandle());
+    const LoaderSigners signers = ReadBuiltInLoaderSigners(m_hPinModule ? m_hPinModule : AfxGetInstanceHandle());
     rules.bCheckSigner = signers.bPinned;
     rules.signers = signers.thumbprints;
 

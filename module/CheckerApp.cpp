@@ -4,6 +4,7 @@
 #include "com/ClassFactory.h"
 #include "com/ModuleState.h"
 #include "com/Registrar.h"
+#include "module/BrokerPolicy.h"
 #include "qxChecker.h"
 #include "resources/resource.h"
 
@@ -11,9 +12,14 @@ CCheckerApp theApp;
 
 namespace {
 
+// The class and, with it, the policy that lets its broker out of Protected Mode: one is of no
+// use without the other.
 HRESULT UpdateCheckerRegistry(BOOL bRegister)
 {
-    return RunRegistryScript(IDR_CHECKER, bRegister);
+    const HRESULT hr = RunRegistryScript(IDR_CHECKER, bRegister);
+    if (FAILED(hr) && bRegister) return hr;
+    const HRESULT hrPolicy = UpdateBrokerPolicy(bRegister);
+    return FAILED(hr) ? hr : hrPolicy;
 }
 
 // The module's one creatable class; the empty row ends the table.

@@ -549,3 +549,99 @@ TEST_F(HostileCallerOnALockedBuild, OnlyThePinnedPublishersLoaderReplacesTheInst
         ASSERT_TRUE(testenv::WriteFileBytes(installed, before));
     }
 }
+
+// Protected Mode, as a forced answer shows it where it does not exist: the control hands the
+// request to the broker beside its DLL and writes nothing itself; with no broker there, nothing
+// happens and Check answers 0 after the installer's box.
+class ProtectedModeCaller : public HostileCallerOnALockedBuild {
+protected:
+    void SetUp() override
+    {
+        ::SetEnvironmentVariableA("QX_FORCE_PROTECTED_MODE", "1");
+        HostileCallerOnALockedBuild::SetUp();
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSitesKey);
+        // The shell opens the world file with the loader stand-in, which leaves a record.
+        m_record = testenv::CaseStatePath("loader-record.txt");
+        ::DeleteFileA(m_record.c_str());
+        ::SetEnvironmentVariableA("QX_LOADER_RECORD", m_record.c_str());
+        ASSERT_TRUE(testenv::SetClassesDefault(".qxl", "qxl_auto_file"));
+        ASSERT_TRUE(testenv::SetClassesDefault("qxl_auto_file\\shell\\open\\command",
+                                               "\"" + testenv::WindowsPath(QX_SAMPLE_LOADER_PATH) + "\" \"%1\""));
+    }
+    std::string m_record;
+    void TearDown() override
+    {
+        HostileCallerOnALockedBuild::TearDown();
+        ::SetEnvironmentVariableA("QX_FORCE_PROTECTED_MODE", nullptr);
+    }
+};
+
+TEST_F(ProtectedModeCaller, TheBrokerDoesTheRequestAndTheControlAloneDoesNothing)
+{
+    const std::string settings = std::string(kRoot) + "\\ActiveWorld\\Aworld.ini";
+    Place(Wide(testserver::Url("/lock/page.html")), true);
+    EXPECT_EQ(1, Check(testserver::Url(m_description)));
+    EXPECT_TRUE(testenv::FileExists(std::string(kRoot) + "\\temp.ini"));
+    Launch(testserver::Url(m_world));
+    EXPECT_NE(std::string::npos, testenv::ReadFileBytes(settings).find("world=Locked"));
+    EXPECT_FALSE(testenv::WaitForRecordLine(m_record).empty()) << "the broker did not open the world file";
+
+    // The same DLL with no broker beside it.
+    const std::string alone = "C:\\qxNoBroker";
+    ASSERT_TRUE(testenv::MakeDirs(alone));
+    ASSERT_TRUE(::CopyFileA(SiteLockedPath().c_str(), (alone + "\\qxChecker.DLL").c_str(), FALSE));
+    testenv::RemoveTree(kRoot);
+    m_checker.Reset();
+    m_factory.Reset();
+    UniqueLibrary copy(::LoadLibraryA((alone + "\\qxChecker.DLL").c_str()));
+    ASSERT_TRUE(copy);
+    ASSERT_EQ(S_OK, Export<GetClassObjectFn>(copy.Get(), "DllGetClassObject")(CLSID_Checker, IID_IClassFactory,
+                                                                              reinterpret_cast<void**>(m_factory.GetAddressOf())));
+    ASSERT_EQ(S_OK, m_factory->CreateInstance(nullptr, IID_IChecker, reinterpret_cast<void**>(m_checker.GetAddressOf())));
+    Place(Wide(testserver::Url("/lock/page.html")), true);
+    const std::string unseen = testserver::PutFile(m_folder + "/unseen.ini", "[Program]\r\n");
+    int boxes = 0;
+    EXPECT_EQ(0, CheckAnsweringBoxes(testserver::Url(unseen), boxes));
+    EXPECT_EQ(1, boxes);
+    Launch(testserver::Url(unseen));
+    EXPECT_FALSE(testserver::WaitForLogEntry(unseen, 0)) << "the control fetched for itself";
+    EXPECT_FALSE(testenv::FileExists(kRoot)) << "the control wrote for itself";
+    m_checker.Reset();
+    m_factory.Reset();
+}
+
+// The broker trusts nothing it is handed: anything but one request of its grammar, from a page on
+// the list of the DLL beside it, is refused (exit code 2) before anything is fetched.
+TEST_F(ProtectedModeCaller, TheBrokerRefusesAnyOtherCommandLine)
+{
+    const std::string broker = SiteLockedPath().substr(0, SiteLockedPath().rfind('\\')) + "\\qxBroker.exe";
+    const std::string page = "http%3A//127.0.0.1/lock/page.html";
+    const std::string url = testserver::Url(m_description);
+    const std::string owner = "0000000000000000";
+    const std::pair<const char*, std::string> rows[] = {
+        {"another method", "install " + owner + " " + page + " " + url},
+        {"an owner that is no number", "check 00000000000000zz " + page + " " + url},
+        {"overlong", "check " + owner + " " + page + " " + url + "?" + std::string(8200, 'a')},
+        {"a path", "check " + owner + " " + page + " C:\\Windows\\win.ini"},
+        {"a flag", "check " + owner + " " + page + " " + url + " /s"},
+        {"a second request", "check " + owner + " " + page + " " + url + " check " + owner + " " + page + " " + url},
+        {"a page off the list", "check " + owner + " http%3A//evil.example/ " + url},
+        {"no page", "check " + owner + " - " + url},
+        {"a bare quote", "check " + owner + " " + page + " " + url + "\""},
+    };
+    for (const auto& [name, arguments] : rows) {
+        const std::string commandLine = "\"" + broker + "\" " + arguments;
+        std::vector<char> line(commandLine.begin(), commandLine.end());
+        line.push_back('\0');
+        STARTUPINFOA si{};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(::CreateProcessA(broker.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+        ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.Get(), testenv::ScaledMs(60000))) << name;
+        DWORD code = 0;
+        ::GetExitCodeProcess(process.Get(), &code);
+        EXPECT_EQ(2u, code) << name;
+    }
+    EXPECT_FALSE(testserver::WaitForLogEntry(m_description, 0)) << "a refused request fetched";
+}

@@ -353,6 +353,36 @@ TEST_F(Registration, UnregisteringRemovesTheClassAndItsTypeLibraryAndKeepsClsid)
     EXPECT_EQ(0u, Regsvr32("/u /s", kCopyPath));
 }
 
+// IE's elevation policy lists the broker beside the DLL, and only it; unregistering takes out that
+// one key and leaves every other program's policy.
+TEST_F(Registration, ListsTheBrokerInTheElevationPolicyAndRemovesExactlyThat)
+{
+    const std::string policies = "SOFTWARE\\Microsoft\\Internet Explorer\\Low Rights\\ElevationPolicy";
+    const std::string ours = policies + "\\{5E0C9759-56BA-4538-9AE9-9D9F5D15548A}";
+    const std::string other = policies + "\\{00000000-0000-0000-0000-0000000000AA}";
+    UniqueRegKey planted;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, other.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                               planted.Put(), nullptr));
+    ASSERT_EQ(0u, Regsvr32("/s", kCopyPath));
+    char text[MAX_PATH];
+    DWORD cb = sizeof(text);
+    EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueA(HKEY_LOCAL_MACHINE, ours.c_str(), "AppName", RRF_RT_REG_SZ, nullptr, text, &cb));
+    EXPECT_STREQ("qxBroker.exe", text);
+    cb = sizeof(text);
+    EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueA(HKEY_LOCAL_MACHINE, ours.c_str(), "AppPath", RRF_RT_REG_SZ, nullptr, text, &cb));
+    EXPECT_STREQ(kCopyDir, text);
+    DWORD policy = 0;
+    cb = sizeof(policy);
+    EXPECT_EQ(ERROR_SUCCESS, ::RegGetValueA(HKEY_LOCAL_MACHINE, ours.c_str(), "Policy", RRF_RT_REG_DWORD, nullptr, &policy, &cb));
+    EXPECT_EQ(3u, policy);
+
+    EXPECT_EQ(0u, Regsvr32("/u /s", kCopyPath));
+    UniqueRegKey key;
+    EXPECT_NE(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, ours.c_str(), 0, KEY_READ, key.Put()));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, other.c_str(), 0, KEY_READ, key.Put()));
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, other.c_str());
+}
+
 // An upgrade whose registration fails (here: a copy whose type library is damaged) leaves what it
 // wrote and never takes out the registration that stood before it.
 TEST_F(Registration, FailedRegistrationOverAnExistingOneTakesNothingOut)
