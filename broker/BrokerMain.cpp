@@ -93,5 +93,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
         Trace("broker: the command line is refused: %s", why.c_str());
         return BROKER_REFUSED;
     }
-    return RunRequest(request);
+    // Nothing may leave as an exception: the page would hear of a crash instead of a 0.
+    try {
+        return RunRequest(request);
+    } catch (...) {
+        Trace("broker: the request ended with an exception; Check gives 0");
+        return BROKER_CHECK_FAILED;
+    }
 }

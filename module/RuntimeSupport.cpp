@@ -6,7 +6,7 @@
 //     exceptions from its copy-on-write string and format their texts, which links every member
 //     of four string instantiations (about 100 KB). The COM boundary (com/ComGuard.h) tells only
 //     an exhausted allocation (std::bad_alloc) from anything else, and ours keep that apart.
-// Only the DLL links this file; the test programs keep the runtime's own.
+// Only the DLL and its broker link this file; the test programs keep the runtime's own.
 #include <cstdlib>
 #include <exception>
 #include <new>

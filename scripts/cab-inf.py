@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Writes the INF that Internet Explorer's code download reads from a control's cabinet.
 
-    cab-inf.py DLL > qxChecker.inf
+    cab-inf.py DLL [BROKER] > qxChecker.inf
 
 Everything the INF says is read from the DLL itself, so a cabinet can never announce another
 version, class or processor than the file it carries:
@@ -67,7 +67,7 @@ def served_class(script):
     return classes[0].upper()
 
 
-def inf_for(path):
+def inf_for(path, broker=None):
     pe = pefile.PE(path)
     key = PLATFORM_KEYS.get(pe.FILE_HEADER.Machine)
     if key is None:
@@ -100,14 +100,23 @@ def inf_for(path):
         "FileVersion=%s" % numbers,
         "RegisterServer=yes",
     ]
+    if broker:
+        # The broker goes where the DLL goes (the registration lists it in IE's elevation policy
+        # by the DLL's folder), for the same processor, in the same version; it registers nothing.
+        bpe = pefile.PE(broker)
+        if bpe.FILE_HEADER.Machine != pe.FILE_HEADER.Machine:
+            raise Refused("the broker %s is not for the DLL's processor" % os.path.basename(broker))
+        bname = os.path.basename(broker)
+        lines.insert(lines.index("[Add.Code]") + 2, "%s=%s" % (bname, bname))
+        lines += ["", "[%s]" % bname, "%s=thiscab" % key, "FileVersion=%s" % numbers]
     return "\r\n".join(lines) + "\r\n"
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: cab-inf.py DLL > INF")
+    if len(sys.argv) not in (2, 3):
+        sys.exit("usage: cab-inf.py DLL [BROKER] > INF")
     try:
-        sys.stdout.buffer.write(inf_for(sys.argv[1]).encode("ascii"))
+        sys.stdout.buffer.write(inf_for(sys.argv[1], sys.argv[2] if len(sys.argv) == 3 else None).encode("ascii"))
     except Refused as problem:
         sys.exit("cab-inf: %s: %s" % (sys.argv[1], problem))
 

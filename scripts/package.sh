@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The publisher's package, as Internet Explorer downloads ActiveX controls: one signed cabinet per
-# architecture, holding exactly the signed qxChecker.DLL and the INF that code download reads.
+# architecture, holding exactly the signed qxChecker.DLL, its signed broker qxBroker.exe and the INF
+# that code download reads.
 #   [QX_ALLOWED_SITES=...] package.sh [i686|x86_64]...      build each named architecture, then package it
 #   package.sh i686=path/qxChecker.DLL [x86_64=path/...]    package DLLs already built, as they are
 # With no architecture named, both are built and packaged. Building here states the site lock
@@ -138,9 +139,14 @@ for i in "${!archs[@]}"; do
   # downloads, Windows checks the DLL's wherever the file is later loaded or inspected.
   sign "$dll" "$stage/$name"
   verify "$stage/$name"
-  "$python" "$root/scripts/cab-inf.py" "$stage/$name" >"$stage/qxChecker.inf"
+  # The broker built beside the DLL goes with it, signed like it: Protected Mode's pages need it.
+  broker=$(dirname "$dll")/qxBroker.exe
+  [ -f "$broker" ] || die "no broker beside $dll (qxBroker.exe is built with the DLL)"
+  sign "$broker" "$stage/qxBroker.exe"
+  verify "$stage/qxBroker.exe"
+  "$python" "$root/scripts/cab-inf.py" "$stage/$name" "$stage/qxBroker.exe" >"$stage/qxChecker.inf"
   # -n: the files go in by their names alone, which is how the INF names them.
-  (cd "$stage" && gcab -c -z -n "$work/unsigned-$tag.cab" qxChecker.inf "$name") \
+  (cd "$stage" && gcab -c -z -n "$work/unsigned-$tag.cab" qxChecker.inf "$name" qxBroker.exe) \
     || die "gcab could not make the cabinet for $arch"
   sign "$work/unsigned-$tag.cab" "$cab"
   rm -f "$work/unsigned-$tag.cab"

@@ -148,10 +148,11 @@ class Cabinets(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.work, ignore_errors=True)
 
-    def test_each_cabinet_holds_exactly_the_dll_and_its_inf(self):
+    def test_each_cabinet_holds_exactly_the_dll_its_broker_and_its_inf(self):
         for p in self.packages:
             with self.subTest(cabinet=os.path.basename(p["cab"])):
-                self.assertEqual(sorted([p["dll"].file_name, "qxChecker.inf"]), sorted(p["names"]))
+                self.assertEqual(sorted([p["dll"].file_name, "qxBroker.exe", "qxChecker.inf"]), sorted(p["names"]))
+                self.assertEqual(0, verifies(os.path.join(p["out"], "qxBroker.exe")).returncode, "the broker is not signed")
 
     def test_each_cabinet_stays_within_its_size_limit(self):
         for p in self.packages:
@@ -164,7 +165,7 @@ class Cabinets(unittest.TestCase):
                 inf, name = p["inf"], p["dll"].file_name
                 self.assertEqual('"$CHICAGO$"', inf["version"]["signature"].upper())
                 self.assertEqual("2.0", inf["version"]["advancedinf"])
-                self.assertEqual({name.lower(): name}, inf["add.code"])
+                self.assertEqual({name.lower(): name, "qxbroker.exe": "qxBroker.exe"}, inf["add.code"])
                 section = inf[name.lower()]
                 self.assertEqual("yes", section["registerserver"].lower())
                 file_keys = {k: v for k, v in section.items() if k.startswith("file-")}
