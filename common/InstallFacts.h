@@ -8,6 +8,8 @@
 constexpr char kInstallRootC[] = "C:\\Program Files\\Activeworlds";
 constexpr char kInstallRootD[] = "D:\\Program Files\\Activeworlds";
 constexpr ULONGLONG kRequiredFreeMiB = 50;
+// The root's own name, also below the per-user places (UserPlaces.h).
+constexpr char kInstallRootName[] = "Activeworlds";
 
 // The loader program, as installed and as the document type starts it.
 constexpr char kLoaderFileName[] = "qxLoader.exe";

@@ -43,6 +43,31 @@ CString CInstallDlg::PathInInstallDir(const char* pszName) const
     return PathIn(m_strPath, pszName);
 }
 
+void CInstallDlg::PlaceEntry(const char* pszRootName, HKEY& hRoot, CString& strKey) const
+{
+    const RegistryKeyRole role = RegistryKeyRoleOf(pszRootName, strKey);
+    const bool bClasses = role == REGKEY_EXTENSION || role == REGKEY_DOCUMENT_TYPE || role == REGKEY_BELOW_DOCUMENT_TYPE;
+    if (bClasses && m_bClassesPerUser && hRoot == HKEY_CLASSES_ROOT) {
+        hRoot = HKEY_CURRENT_USER;
+        strKey = CString("Software\\Classes\\") + strKey;
+    } else if (hRoot == HKEY_LOCAL_MACHINE && ((bClasses && m_bClassesPerUser) || (role == REGKEY_RECORD && m_bMachineRecordPerUser))) {
+        // The machine's "Software\Classes\..." and "SOFTWARE\Tessaron\..." have the same path below
+        // the user's root.
+        hRoot = HKEY_CURRENT_USER;
+    }
+}
+
+const char* CInstallDlg::ReadPlacedString(const char* pszRootName, HKEY hRoot, const CString& strKey, const char* pszName)
+{
+    HKEY hPlaced = hRoot;
+    CString strPlaced = strKey;
+    PlaceEntry(pszRootName, hPlaced, strPlaced);
+    if (hPlaced != hRoot) {
+        if (const char* pszText = m_reg.ReadString(hPlaced, strPlaced, pszName)) return pszText;
+    }
+    return m_reg.ReadString(hRoot, strKey, pszName);
+}
+
 InstallComparison CInstallDlg::CompareInstalled(CDescriptionFile& file)
 {
     InstallComparison found;
@@ -67,21 +92,26 @@ InstallComparison CInstallDlg::CompareInstalled(CDescriptionFile& file)
             continue;
         }
 
-        if (pEntry->m_nType == REG_SZ && !m_reg.ReadString(hRoot, pEntry->m_strKey, pEntry->m_strName))
+        if (pEntry->m_nType == REG_SZ && !ReadPlacedString(pEntry->m_strRoot, hRoot, pEntry->m_strKey, pEntry->m_strName))
             return verdict(INSTALL_FULL);
 
         if (IsSameRegistryName(pEntry->m_strName, "Version")) {
+            // This user's record, where they have one of their own, else the one named.
+            HKEY hPlaced = hRoot;
+            CString strPlaced = pEntry->m_strKey;
+            PlaceEntry(pEntry->m_strRoot, hPlaced, strPlaced);
             found.nNewVersion = DecimalNumber(pEntry->m_strValue);
-            found.nOldVersion = m_reg.ReadDword(hRoot, pEntry->m_strKey, "Version");
-            found.hVersionRoot = hRoot;
-            found.strVersionKey = pEntry->m_strKey;
+            found.nOldVersion = m_reg.ReadDword(hPlaced, strPlaced, "Version");
+            if (found.nOldVersion == kNoVersion && hPlaced != hRoot) found.nOldVersion = m_reg.ReadDword(hRoot, pEntry->m_strKey, "Version");
+            found.hVersionRoot = hPlaced;
+            found.strVersionKey = strPlaced;
         }
         if (IsSameRegistryName(pEntry->m_strName, "Path")) {
             // Only a folder on a drive of this machine is an install directory: a share would
             // hand the user's credentials to its host at every Check and take the loader from it.
             // The chooser's stricter rule for typed names is not this one: a folder Windows made
             // (".config") must not be installed again at every Check.
-            const char* pszPath = m_reg.ReadString(hRoot, pEntry->m_strKey, "Path");
+            const char* pszPath = ReadPlacedString(pEntry->m_strRoot, hRoot, pEntry->m_strKey, "Path");
             if (!pszPath || !IsLocalFolderPath(pszPath)) {
                 if (pszPath) Trace("installer: the recorded install directory is not a local folder; a full installation follows");
                 found.strPath.Empty();

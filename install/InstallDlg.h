@@ -4,11 +4,13 @@
 
 #include <windows.h>
 
+#include "common/UserPlaces.h"
 #include "description/DescriptionFile.h"
 #include "download/UrlPolicy.h"
 #include "framework/CString.h"
 #include "framework/Dialog.h"
 #include "framework/FileFind.h"
+#include "framework/ProcessRights.h"
 #include "install/RegValue.h"
 #include "resources/resource.h"
 
@@ -17,6 +19,11 @@
 struct InstallSystem {
     int (*hasFreeSpace)(char chDrive, ULONGLONG nRequiredMiB);
     void(WINAPI* sleep)(DWORD dwMilliseconds);
+    // The tries that tell whether this process may write a place (ProcessRights.h), and the
+    // user's own install root (UserPlaces.h).
+    bool (*canWriteFolder)(const char* pszFolder) = CanWriteFolder;
+    bool (*canWriteKey)(HKEY hRoot, const char* pszKey, REGSAM samView) = CanWriteKey;
+    CString (*perUserRoot)() = PerUserInstallRoot;
 
     static InstallSystem Platform();
 };
@@ -99,6 +106,11 @@ public:
 
     InstallSystem m_system = InstallSystem::Platform();
     CUrlPolicy m_urls;  // where the description and the loader may come from
+    // Where the entries go for a user who cannot write the machine's places: the document type
+    // under HKEY_CURRENT_USER\Software\Classes, the machine's record under HKEY_CURRENT_USER.
+    // Found by trying at each request (ChoosePlaces); both false: the places the description names.
+    bool m_bClassesPerUser = false;
+    bool m_bMachineRecordPerUser = false;
     // The module whose loader pin applies: this one, or for the broker the DLL beside it.
     HINSTANCE m_hPinModule = nullptr;  // null: AfxGetInstanceHandle()
 
@@ -112,10 +124,19 @@ private:
     // The existence test: a file search for the exact path, files and folders alike; a drive root,
     // which a search never finds, by its attributes.
     bool PathExists(const char* pszPath);
-    // m_strPath = the first root whose drive has room; false when neither has.
+    // m_strPath = the first root whose drive has room and which this process can write; when a
+    // root with room is denied, the user's own root (made when missing) if its drive has room;
+    // false when none qualifies.
     bool PickDefaultRoot();
+    // Finds by trying whether the machine's classes and record can be written (m_b...PerUser).
+    void ChoosePlaces();
+    // Where an entry of the description is read and written for this user: `hRoot` and `strKey`
+    // moved to the per-user place when ChoosePlaces said so, else unchanged.
+    void PlaceEntry(const char* pszRootName, HKEY& hRoot, CString& strKey) const;
+    // Reads as the merged view of Windows does: the per-user place first, then the one named.
+    const char* ReadPlacedString(const char* pszRootName, HKEY hRoot, const CString& strKey, const char* pszName);
     // Downloads the description into the root's "temp.ini", waits for it and loads it.
     bool FetchDescription(CDescriptionFile& file);
     bool RunFullInstallation(CDescriptionFile& file, const InstallComparison& found);
-    bool RunUpgrade(const InstallComparison& found);
+    bool RunUpgrade(CDescriptionFile& file, const InstallComparison& found);
 };

@@ -17,6 +17,8 @@
 namespace {
 
 const char kVersionKey[] = "SOFTWARE\\Tessaron\\qxLoader";
+// The record's key under the machine's root, tried for this user's rights.
+const char kMachineRecordKey[] = "SOFTWARE\\Tessaron";
 // The description download may leave its file a moment late: three looks, a second apart.
 constexpr int kDescriptionTests = 3;
 constexpr DWORD kDescriptionWaitMs = 1000;
@@ -64,13 +66,39 @@ bool CInstallDlg::PathExists(const char* pszPath)
 
 bool CInstallDlg::PickDefaultRoot()
 {
-    if (m_system.hasFreeSpace('c', kRequiredFreeMiB))
-        m_strPath = kInstallRootC;
-    else if (m_system.hasFreeSpace('d', kRequiredFreeMiB))
-        m_strPath = kInstallRootD;
-    else
+    bool bDenied = false;
+    for (const char* pszRoot : {kInstallRootC, kInstallRootD}) {
+        const char chDrive = static_cast<char>(pszRoot[0] | 0x20);
+        if (!m_system.hasFreeSpace(chDrive, kRequiredFreeMiB)) continue;
+        if (m_system.canWriteFolder(pszRoot)) {
+            m_strPath = pszRoot;
+            return true;
+        }
+        Trace("installer: %s has room but cannot be written by this user", pszRoot);
+        bDenied = true;
+    }
+    // Only a root that was denied, not one without room, sends the installation to the user's own
+    // places: a full drive is full for them too.
+    if (!bDenied) return false;
+    const CString strUserRoot = m_system.perUserRoot();
+    if (strUserRoot.IsEmpty() || !m_system.hasFreeSpace(static_cast<char>(strUserRoot[0] | 0x20), kRequiredFreeMiB) ||
+        !MakeFolderPath(strUserRoot) || !m_system.canWriteFolder(strUserRoot)) {
+        Trace("installer: the user's own install root %s cannot be used either", strUserRoot.GetString());
         return false;
+    }
+    Trace("installer: the install root is the user's own, %s, in place of the machine's", strUserRoot.GetString());
+    m_strPath = strUserRoot;
     return true;
+}
+
+void CInstallDlg::ChoosePlaces()
+{
+    m_bClassesPerUser = !m_system.canWriteKey(HKEY_LOCAL_MACHINE, "Software\\Classes\\qxl_auto_file", 0);
+    m_bMachineRecordPerUser = !m_system.canWriteKey(HKEY_LOCAL_MACHINE, kMachineRecordKey, 0);
+    if (m_bClassesPerUser)
+        Trace("installer: the machine's classes cannot be written; the document type goes to HKEY_CURRENT_USER\\Software\\Classes");
+    if (m_bMachineRecordPerUser)
+        Trace("installer: HKEY_LOCAL_MACHINE\\%s cannot be written; its entries go to HKEY_CURRENT_USER", kMachineRecordKey);
 }
 
 bool CInstallDlg::FetchDescription(CDescriptionFile& file)
@@ -117,6 +145,7 @@ bool CInstallDlg::RunInstall()
     }
     if (!FetchDescription(file)) return false;
 
+    ChoosePlaces();
     const InstallComparison found = CompareInstalled(file);
     switch (found.verdict) {
     case INSTALL_CURRENT:
@@ -124,7 +153,7 @@ bool CInstallDlg::RunInstall()
     case INSTALL_FULL:
         return RunFullInstallation(file, found);
     default:
-        return RunUpgrade(found);
+        return RunUpgrade(file, found);
     }
 }
 
@@ -149,10 +178,18 @@ bool CInstallDlg::RunFullInstallation(CDescriptionFile& file, const InstallCompa
     return true;
 }
 
-bool CInstallDlg::RunUpgrade(const InstallComparison& found)
+bool CInstallDlg::RunUpgrade(CDescriptionFile& file, const InstallComparison& found)
 {
     m_strPath = found.strPath;
     if (!PathExists(m_strPath)) MakeFolder(m_strPath);
+    // An installation this user cannot write (a machine-wide one, for a standard user) is not
+    // theirs to upgrade, and no page may ask for an elevation: the loader is installed afresh
+    // where this user can write it, and that record then decides for them. The other copy stays.
+    if (!m_system.canWriteFolder(m_strPath)) {
+        Trace("installer: %s cannot be written by this user; the loader is installed afresh in place of an upgrade",
+              m_strPath.GetString());
+        return RunFullInstallation(file, found);
+    }
     if (!DownloadLoader(found)) {
         Trace("installer: the loader from %s did not arrive", found.strDownURL.GetString());
         AfxMessageBox("DownProgram실패", MB_OK);

@@ -42,11 +42,17 @@ bool CInstallDlg::WriteRegistryEntries(CDescriptionFile& file)
             continue;
         }
 
+        // Where this user can write it (the machine's places, or the per-user ones).
+        HKEY hPlaced = hRoot;
+        CString strKey = pEntry->m_strKey;
+        PlaceEntry(pEntry->m_strRoot, hPlaced, strKey);
+        const char* pszKey = strKey;
+
         int nWritten;
         if (role == REGKEY_EXTENSION && pEntry->m_strName.IsEmpty()) {
             // The extension names our document type and no other, whatever the description says:
             // another type would make Launch run the world file as that type's program.
-            nWritten = m_reg.WriteString(hRoot, pEntry->m_strKey, "", kDocumentType);
+            nWritten = m_reg.WriteString(hPlaced, pszKey, "", kDocumentType);
         } else if (pEntry->m_nType == REG_SZ) {
             CString strText;
             if (IsSameRegistryName(pEntry->m_strName, kPathName))
@@ -55,16 +61,16 @@ bool CInstallDlg::WriteRegistryEntries(CDescriptionFile& file)
                 strText = LoaderCommandLine();
             else
                 strText = pEntry->m_strValue;
-            nWritten = m_reg.WriteString(hRoot, pEntry->m_strKey, pEntry->m_strName, strText);
+            nWritten = m_reg.WriteString(hPlaced, pszKey, pEntry->m_strName, strText);
         } else if (pEntry->m_nType == REG_BINARY) {
             // The document type's edit flags; every other binary value is a plain 1.
             const DWORD dwFlags = role == REGKEY_DOCUMENT_TYPE ? 0x00010000 : 1;
             const BYTE bytes[4] = {static_cast<BYTE>(dwFlags), static_cast<BYTE>(dwFlags >> 8),
                                    static_cast<BYTE>(dwFlags >> 16), static_cast<BYTE>(dwFlags >> 24)};
-            nWritten = m_reg.WriteBinary(hRoot, pEntry->m_strKey, pEntry->m_strName, bytes);
+            nWritten = m_reg.WriteBinary(hPlaced, pszKey, pEntry->m_strName, bytes);
         } else {
             const int nNumber = DecimalNumber(pEntry->m_strValue);
-            nWritten = m_reg.WriteDword(hRoot, pEntry->m_strKey, pEntry->m_strName, &nNumber);
+            nWritten = m_reg.WriteDword(hPlaced, pszKey, pEntry->m_strName, &nNumber);
         }
         if (!nWritten) return false;
     }

@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <wtypes.h>
 
+#include "common/UserPlaces.h"
 #include "download/UrlPolicy.h"
+#include "framework/ProcessRights.h"
 #include "framework/CString.h"
 
 // The two places of the world file and the browser's settings file; C: when its drive has room.
@@ -21,6 +23,10 @@ struct WorldLaunchOptions {
     DWORD dwIdleLimitMs;  // a transfer silent for longer than this is abandoned
     DWORD dwDeadlineMs;   // and one that lasts longer than this in all
     CUrlPolicy urls;      // where the world file may come from
+    // Whether this process may write a folder (ProcessRights.h), and the user's own install root
+    // (UserPlaces.h), where a world file goes that the machine's root cannot take.
+    bool (*canWriteFolder)(const char* pszFolder) = CanWriteFolder;
+    CString (*perUserRoot)() = PerUserInstallRoot;
 };
 
 // A world file is a few lines of settings; anything larger is not one.
@@ -35,8 +41,8 @@ WorldLaunchOptions DefaultWorldLaunchOptions();
 
 // What one launch did, for tests and the demo; the control's method reports nothing.
 struct WorldLaunchOutcome {
-    CString strWorldFile;
-    CString strSettingsFile;
+    CString strWorldFile;     // where the world file went: the pair's, or the user's own root
+    CString strSettingsFile;  // the settings file written: the pair's, or the user's virtualized copy
     bool bDownloaded = false;   // a whole world file arrived; only then is anything written or opened
     bool bNameRefused = false;  // the world file's name held a control byte: nothing written or opened
     CString strWorldName;

@@ -255,3 +255,29 @@ TEST_F(WorldLaunch, StalledTransferIsAbandonedAndChangesNothing)
     EXPECT_FALSE(testenv::FileExists(WorldFile(kCRoot)));
     EXPECT_EQ("Mine", ReadProfile(settings, "start", "world"));
 }
+
+// A standard user, as the tries would answer for one: the 3D browser's folder cannot be written.
+// The world file goes to the user's own root, and the start world into the copy of the settings
+// that Windows' file virtualization serves that browser, made from the machine's file first.
+TEST_F(WorldLaunch, AStandardUserGetsTheirOwnWorldFileAndVirtualizedSettings)
+{
+    const std::string settings = Settings(kCRoot);
+    ASSERT_TRUE(testenv::WriteFileBytes(settings, "[start]\r\nworld=old\r\n[video]\r\nmode=full\r\n"));
+    const std::string copy = VirtualStorePath(settings.c_str()).GetString();
+    const std::string userRoot = PerUserInstallRoot().GetString();
+    ::DeleteFileA(copy.c_str());
+    WorldLaunchOptions options = DefaultWorldLaunchOptions();
+    options.canWriteFolder = [](const char* pszFolder) { return ::_strnicmp(pszFolder + 1, ":\\Program Files", 15) != 0; };
+    const std::string url = testserver::Url(testserver::PutFile("worlds/user.qxl", "[Program]\r\nworld=Mine\r\n"));
+
+    const WorldLaunchOutcome outcome = LaunchWorldFromUrl(url.c_str(), options);
+
+    EXPECT_EQ(userRoot + "\\temp.qxl", outcome.strWorldFile.Str());
+    EXPECT_EQ(copy, outcome.strSettingsFile.Str());
+    EXPECT_EQ("Mine", ReadProfile(copy, "start", "world"));
+    EXPECT_EQ("full", ReadProfile(copy, "video", "mode"));
+    EXPECT_EQ("old", ReadProfile(settings, "start", "world")) << "the machine's file was written";
+    EXPECT_FALSE(testenv::FileExists(WorldFile(kCRoot)));
+    EXPECT_TRUE(outcome.bOpened);
+    ::DeleteFileA(copy.c_str());
+}
