@@ -8,7 +8,9 @@
 set -euo pipefail
 dir=${1:?usage: test-chain.sh DIR}
 mkdir -p "$dir"
-chmod 700 "$dir"
+# Others may pass (not list): the certificates are public (644), the keys their owner's (600), and
+# the standard user's test environment reads the root it trusts.
+chmod 711 "$dir"
 exec 9>"$dir/.lock"
 flock 9  # the two architectures' builds and the package may ask at once
 

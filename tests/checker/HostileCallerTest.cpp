@@ -11,12 +11,14 @@
 #include <ocidl.h>
 #include <oleauto.h>
 #include <urlmon.h>
+#include <sddl.h>
 #include <wincrypt.h>
 #include <wrl/client.h>
 
 #include <atomic>
 #include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <utility>
 #include <string>
@@ -26,6 +28,8 @@
 #include "TestServer.h"
 #include "UiHelper.h"
 #include "checker/SiteList.h"
+#include "common/UserPlaces.h"
+#include "framework/ProcessRights.h"
 #include "framework/Handles.h"
 #include "qxChecker.h"
 
@@ -97,12 +101,31 @@ std::wstring Wide(const std::string& text)
     return std::wstring(text.begin(), text.end());
 }
 
+std::string RegText(HKEY hRoot, const char* pszKey, const char* pszName)
+{
+    char text[2048] = {};
+    DWORD cb = sizeof(text) - 1;
+    return ::RegGetValueA(hRoot, pszKey, pszName, RRF_RT_REG_SZ, nullptr, text, &cb) == ERROR_SUCCESS ? text : "<missing>";
+}
+
+// The test publisher's root, as the machine's administrator trusts it, or (`dwStore`) the user.
+void TrustTheTestRoot(DWORD dwStore = CERT_SYSTEM_STORE_LOCAL_MACHINE)
+{
+    const std::string root = testenv::ReadFileBytes(testenv::WindowsPath(QX_TEST_ROOT_CERT));
+    HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, dwStore, "Root");
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(root.data()),
+                                                   static_cast<DWORD>(root.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
+        << "error " << ::GetLastError();
+    ::CertCloseStore(store, 0);
+}
+
 class HostileCaller : public ::testing::Test {
 protected:
     // The DLL under test: this build's, which lists no site, as a default build does.
     virtual std::string DllPath() const { return Path(); }
 
-    void SetUp() override
+    void CreateControl()
     {
         ASSERT_EQ(S_OK, ::OleInitialize(nullptr));
         m_dll.Reset(::LoadLibraryA(DllPath().c_str()));
@@ -112,6 +135,11 @@ protected:
         ASSERT_TRUE(m_canUnload && getClassObject);
         ASSERT_EQ(S_OK, getClassObject(CLSID_Checker, IID_IClassFactory, reinterpret_cast<void**>(m_factory.GetAddressOf())));
         ASSERT_EQ(S_OK, m_factory->CreateInstance(nullptr, IID_IChecker, reinterpret_cast<void**>(m_checker.GetAddressOf())));
+    }
+
+    void SetUp() override
+    {
+        CreateControl();
 
         // The loader is installed and current, so a Check that acts answers 1 without a window.
         testenv::RemoveTree(kRoot);
@@ -514,12 +542,7 @@ TEST_F(HostileCaller, OnlyAWholeProgramReplacesTheInstalledLoader)
 // the signer's chain ends at a root this machine trusts, and the signer is pinned.
 TEST_F(HostileCallerOnALockedBuild, OnlyThePinnedPublishersLoaderReplacesTheInstalledOne)
 {
-    const std::string root = testenv::ReadFileBytes(testenv::WindowsPath(QX_TEST_ROOT_CERT));
-    HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "Root");
-    ASSERT_TRUE(store);
-    EXPECT_TRUE(::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(root.data()),
-                                                   static_cast<DWORD>(root.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr));
-    ::CertCloseStore(store, 0);
+    TrustTheTestRoot();
 
     auto signedBy = [](const char* name) {
         return testenv::ReadFileBytes(testenv::WindowsPath(std::string(QX_SIGNED_LOADERS_DIR) + "/" + name + ".exe"));
@@ -644,4 +667,107 @@ TEST_F(ProtectedModeCaller, TheBrokerRefusesAnyOtherCommandLine)
         EXPECT_EQ(2u, code) << name;
     }
     EXPECT_FALSE(testserver::WaitForLogEntry(m_description, 0)) << "a refused request fetched";
+}
+
+// A standard user for real: this suite runs only in the standard user's environment (a Unix user
+// that is not root; Program Files read-only, with the 3D browser's settings an administrator left
+// there). The machine's classes and record key are denied here as Windows denies them to such a
+// user, by descriptors that wineserver checks at every open. The document type the shell uses
+// is the machine's, as an administrator registered it: Wine merges no per-user classes into
+// HKEY_CLASSES_ROOT, so the per-user one is checked by its keys.
+class StandardUser : public HostileCallerOnALockedBuild {
+protected:
+    void SetUp() override
+    {
+        CreateControl();
+        ASSERT_FALSE(CanWriteFolder("C:\\Program Files")) << "not the standard user's environment";
+        TrustTheTestRoot(CERT_SYSTEM_STORE_CURRENT_USER);
+        m_record = testenv::CaseStatePath("loader-record.txt");
+        ::SetEnvironmentVariableA("QX_LOADER_RECORD", m_record.c_str());
+        ASSERT_TRUE(testenv::SetClassesDefault(".qxl", "qxl_auto_file"));
+        ASSERT_TRUE(testenv::SetClassesDefault("qxl_auto_file\\shell\\open\\command",
+                                               "\"" + testenv::WindowsPath(QX_SAMPLE_LOADER_PATH) + "\" \"%1\""));
+        for (const char* key : {"Software\\Classes", "Software\\Classes\\.qxl", "Software\\Classes\\qxl_auto_file", "SOFTWARE\\Tessaron"})
+            Deny(key);
+        m_folder = "user";
+        const std::string signedLoader = testenv::ReadFileBytes(testenv::WindowsPath(QX_SIGNED_LOADER_PATH));
+        const std::string renewed =
+            testenv::ReadFileBytes(testenv::WindowsPath(std::string(QX_SIGNED_LOADERS_DIR) + "/renewed.exe"));
+        for (const auto& [version, loader] : {std::pair<int, std::string>{5, signedLoader}, {6, renewed}}) {
+            const std::string name = "user/v" + std::to_string(version);
+            testserver::PutFile(name + ".exe", loader);
+            m_offers[version] = testserver::Url(testserver::PutFile(
+                name + ".ini", "[Program]\r\n\"downurl\"=\"" + testserver::Url("/" + name + ".exe") + "\"\r\n[HKEY_CURRENT_USER\\" +
+                                   kRecordKey + "]\r\n\"Path\"=\"x\"\r\n\"Version\"=" + std::to_string(version) +
+                                   "\r\n[HKEY_CLASSES_ROOT\\.qxl]\r\n\"\"=\"qxl_auto_file\"\r\n"
+                                   "[HKEY_CLASSES_ROOT\\qxl_auto_file\\shell\\open\\command]\r\n[End]\r\n"));
+            m_loaders[version] = loader;
+        }
+        m_world = testserver::PutFile("user/world.qxl", "[Program]\r\nworld=Mine\r\n");
+    }
+    void TearDown() override
+    {
+        for (auto& [key, descriptor] : m_saved) {
+            UniqueRegKey hKey;
+            if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, WRITE_DAC, hKey.Put()) == ERROR_SUCCESS)
+                ::RegSetKeySecurity(hKey.Get(), DACL_SECURITY_INFORMATION, descriptor.data());
+        }
+        ::SetEnvironmentVariableA("QX_FORCE_PROTECTED_MODE", nullptr);
+        HostileCallerOnALockedBuild::TearDown();
+    }
+
+    // Nobody may make keys or set values at `key`, as on Windows nobody but an administrator may.
+    void Deny(const std::string& key)
+    {
+        UniqueRegKey hKey;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, READ_CONTROL | WRITE_DAC,
+                                                   nullptr, hKey.Put(), nullptr));
+        DWORD cb = 0;
+        ::RegGetKeySecurity(hKey.Get(), DACL_SECURITY_INFORMATION, nullptr, &cb);
+        std::vector<BYTE>& saved = m_saved[key];
+        saved.resize(cb);
+        ASSERT_EQ(ERROR_SUCCESS, ::RegGetKeySecurity(hKey.Get(), DACL_SECURITY_INFORMATION, saved.data(), &cb));
+        PSECURITY_DESCRIPTOR pDenying = nullptr;
+        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x6;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                           &pDenying, nullptr));
+        EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(hKey.Get(), DACL_SECURITY_INFORMATION, pDenying));
+        ::LocalFree(pDenying);
+        EXPECT_FALSE(CanWriteKey(HKEY_LOCAL_MACHINE, (key + "\\qxProbe").c_str())) << key << " is not denied";
+    }
+
+    std::string m_record;
+    std::map<std::string, std::vector<BYTE>> m_saved;
+    std::map<int, std::string> m_offers, m_loaders;
+};
+
+TEST_F(StandardUser, InstallsUpgradesAndLaunchesInTheirOwnPlacesInProcessAndThroughTheBroker)
+{
+    const std::string userRoot = PerUserInstallRoot().GetString();
+    const std::string machineSettings = std::string(kRoot) + "\\ActiveWorld\\Aworld.ini";
+    const std::string userSettings = VirtualStorePath(machineSettings.c_str()).GetString();
+    const std::string userCommand = "Software\\Classes\\qxl_auto_file\\shell\\open\\command";
+    for (const bool broker : {false, true}) {
+        SCOPED_TRACE(broker ? "through the broker" : "in process");
+        testenv::RemoveTree(userRoot);
+        ::DeleteFileA(userSettings.c_str());
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kRecordKey);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\qxl_auto_file");
+        ::SetEnvironmentVariableA("QX_FORCE_PROTECTED_MODE", broker ? "1" : nullptr);
+        Place(Wide(testserver::Url("/user/page.html")), true);
+        int boxes = 0;
+        for (const int version : {5, 5, 6}) {  // the full installation, current, the upgrade
+            EXPECT_EQ(1, CheckAnsweringBoxes(m_offers[version], boxes)) << version;
+            EXPECT_EQ(0, boxes) << version;
+            EXPECT_TRUE(m_loaders[version] == testenv::ReadFileBytes(userRoot + "\\qxLoader.exe")) << version;
+        }
+        EXPECT_EQ(userRoot, RegText(HKEY_CURRENT_USER, kRecordKey, "Path"));
+        EXPECT_EQ("\"" + userRoot + "\\qxLoader.exe\" %1", RegText(HKEY_CURRENT_USER, userCommand.c_str(), ""));
+        EXPECT_FALSE(testenv::FileExists(std::string(kRoot) + "\\qxLoader.exe"));
+
+        ::DeleteFileA(m_record.c_str());
+        Launch(testserver::Url(m_world));
+        EXPECT_NE(std::string::npos, testenv::ReadFileBytes(userSettings).find("world=Mine"));
+        EXPECT_NE(std::string::npos, testenv::ReadFileBytes(machineSettings).find("world=AWGate"));
+        EXPECT_NE(std::string::npos, testenv::WaitForRecordLine(m_record).find(userRoot + "\\temp.qxl"));
+    }
 }

@@ -14,6 +14,12 @@
 #   testenv.sh stop <state-dir> <source-dir>
 # env.sh puts `wine` and `wineserver` of that architecture first on PATH: they go through
 # scripts/wine.sh, never through /usr/bin/wine.
+# start-all also sets up <state-dir>/user, the standard user's environment: the same fresh prefix,
+# run by a Unix user that is not root (root ignores file permissions), QX_TEST_USER (qxtest),
+# made when missing; its Program Files belongs to root and is read-only, with the 3D browser's
+# settings an administrator left there, and it has no D: or E:. Only the StandardUser suite runs
+# there (wine-run.sh); its tests deny the machine's keys themselves, since wineserver keeps key
+# descriptors in memory only.
 set -euo pipefail
 usage="usage: testenv.sh start|start-all|stop <state-dir> <source-dir> [i686|x86_64] [count]"
 cmd=${1:?$usage} top=${2:?$usage} src=${3:?$usage} arch=${4:-} count=${5:-}
@@ -66,8 +72,8 @@ start_server() {
 
 make_launchers() {
   mkdir -p "$state/bin"
-  printf '#!/bin/sh\nexec "%s/scripts/wine.sh" %s "$@"\n' "$src" "$arch" >"$state/bin/wine"
-  printf '#!/bin/sh\nexec "%s/scripts/wine.sh" %s --server "$@"\n' "$src" "$arch" >"$state/bin/wineserver"
+  printf '#!/bin/sh\nexec %s "%s/scripts/wine.sh" %s "$@"\n' "${run_as:-}" "$src" "$arch" >"$state/bin/wine"
+  printf '#!/bin/sh\nexec %s "%s/scripts/wine.sh" %s --server "$@"\n' "${run_as:-}" "$src" "$arch" >"$state/bin/wineserver"
   chmod +x "$state/bin/wine" "$state/bin/wineserver"
 }
 
@@ -89,12 +95,13 @@ make_prefix() {
     rm -rf "$prefix"
     make_own_prefix
     local n
-    for n in $(seq 2 "${copies:-1}"); do
+    for n in ${copies:-}; do
       { rm -rf "$top/$n/wineprefix" && cp -a "$prefix" "$top/$n/wineprefix" && touch "$top/$n/wineprefix.ready" \
         || touch "$top/start.failed"; } &
     done
     wait
   fi
+  [ "${user_env:-0}" = 1 ] && return
   make_drives
   ln -sfn "$state/drive_d" "$prefix/dosdevices/d:"
   ln -sfn "$state/drive_e" "$prefix/dosdevices/e:"
@@ -139,10 +146,43 @@ make_drives() {
   fi
 }
 
+qx_user=${QX_TEST_USER:-qxtest}
+
+# Every folder above `dir` lets the standard user pass (not list): the build folder may lie in
+# root's home. An access list where the file system has them, else the others' search bit.
+let_user_reach() {
+  local dir=$1
+  while [ "$dir" != / ]; do
+    if ! setpriv --reuid="$qx_user" --regid="$qx_user" --clear-groups test -x "$dir" 2>/dev/null; then
+      setfacl -m "u:$qx_user:x" "$dir" 2>/dev/null || chmod o+x "$dir"
+      echo "testenv: $qx_user may now pass through $dir"
+    fi
+    dir=$(dirname "$dir")
+  done
+}
+
+make_user_env() {
+  id "$qx_user" >/dev/null 2>&1 \
+    || useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$qx_user"
+  local prefix=$state/wineprefix
+  local pf="$prefix/drive_c/Program Files"
+  # The copy's record of its first server's folder is root's, and no drive but C: is theirs.
+  rm -f "$prefix/wineserver" "$prefix/dosdevices/d:" "$prefix/dosdevices/e:"
+  mkdir -p "$state/home" "$pf/Activeworlds/ActiveWorld"
+  printf '[start]\r\nworld=AWGate\r\n' >"$pf/Activeworlds/ActiveWorld/Aworld.ini"
+  chown -R "$qx_user:" "$state"
+  chown -R root:root "$pf"
+  chmod -R go-w "$pf"
+  let_user_reach "$state"
+  let_user_reach "$src"
+}
+
 start_one() {
   stop_all
   mkdir -p "$state"
   rm -f "$state/env.sh"
+  run_as=""
+  [ "${user_env:-0}" = 1 ] && run_as="setpriv --reuid=$qx_user --regid=$qx_user --clear-groups"
   display=$(start_xvfb)
   make_locales
   make_launchers
@@ -159,9 +199,12 @@ export LOCPATH='$state/locale'
 export LANG=ko_KR.UTF-8
 unset LC_ALL
 export QX_TEST_STATE='Z:$(printf '%s' "$state" | tr / '\\\\')'
+export QX_WINE_AS='$run_as'
 ENV
+  [ -z "$run_as" ] || echo "export HOME='$state/home'" >>"$state/env.sh"
   . "$state/env.sh"
   make_prefix
+  [ -z "$run_as" ] || make_user_env
   # One Wine server and its services for the whole run, started here with no pipes attached:
   # otherwise each test program, starting after the last has ended, starts them afresh (about
   # 10 s a test in the emulated machine) and they hold ctest's pipes. `stop` ends them; a run
@@ -171,6 +214,7 @@ ENV
   wine cmd /c exit </dev/null >/dev/null 2>&1
   touch "$state/services-running"
   start_server
+  [ -z "$run_as" ] || chown -R "$qx_user:" "$state/www"
   echo "testenv: $arch, display $display, prefix $WINEPREFIX, server port $(cat "$state/server.port")"
 }
 
@@ -179,6 +223,7 @@ environments() {
   local n
   n=$(cat "$top/count" 2>/dev/null) || return 0
   [[ "$n" =~ ^[1-9][0-9]?$ ]] && seq "$n"
+  [ ! -d "$top/user" ] || echo user
 }
 
 need_arch() {
@@ -200,11 +245,14 @@ case "$cmd" in
     echo "$count" >"$top/count"
     # Side by side; the first makes the prefix the others copy.
     rm -f "$top/start.failed"
-    for n in $(seq 2 "$count"); do mkdir -p "$top/$n"; rm -f "$top/$n/wineprefix.ready"; done
+    names=($(seq "$count") user)
+    for n in "${names[@]:1}"; do mkdir -p "$top/$n"; rm -f "$top/$n/wineprefix.ready"; done
     pids=()
-    for n in $(seq "$count"); do
+    for n in "${names[@]}"; do
       if [ "$n" = 1 ]; then
-        ( (state=$top/1 copies=$count; start_one) || { touch "$top/start.failed"; exit 1; } ) >"$top/start-1.log" 2>&1 &
+        ( (state=$top/1 copies=${names[*]:1}; start_one) || { touch "$top/start.failed"; exit 1; } ) >"$top/start-1.log" 2>&1 &
+      elif [ "$n" = user ]; then
+        (state=$top/user copied=1 user_env=1; start_one) >"$top/start-user.log" 2>&1 &
       else
         (state=$top/$n copied=1; start_one) >"$top/start-$n.log" 2>&1 &
       fi
@@ -212,8 +260,8 @@ case "$cmd" in
     done
     failed=0
     for i in "${!pids[@]}"; do
-      wait "${pids[$i]}" || { failed=1; echo "testenv: environment $((i + 1)) did not start:" >&2; }
-      cat "$top/start-$((i + 1)).log"
+      wait "${pids[$i]}" || { failed=1; echo "testenv: environment ${names[$i]} did not start:" >&2; }
+      cat "$top/start-${names[$i]}.log"
     done
     exit "$failed"
     ;;
