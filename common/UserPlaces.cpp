@@ -18,7 +18,7 @@ CString KnownFolder(REFKNOWNFOLDERID id)
 {
     PWSTR pszPath = nullptr;
     const HRESULT hr = ::SHGetKnownFolderPath(id, KF_FLAG_CREATE, nullptr, &pszPath);
-    const std::unique_ptr<wchar_t, void (*)(void*)> owned(pszPath, ::CoTaskMemFree);
+    const std::unique_ptr<wchar_t, void(WINAPI*)(LPVOID)> owned(pszPath, ::CoTaskMemFree);
     if (FAILED(hr) || !pszPath) return CString();
     return AnsiFromWide(pszPath, ::wcslen(pszPath));
 }
