@@ -10,11 +10,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=${1:?usage: image.sh <dir>}
 mirror=${QX_VM_MIRROR:-http://deb.debian.org/debian}
 # ctest runs the suite; the rest is what the test environment starts (scripts/wine.sh,
-# tests/support/testenv.sh). bookworm main alone: a mirror's security suite has been seen serving
+# tests/support/testenv.sh, whose standard user useradd makes). bookworm main alone: a mirror's security suite has been seen serving
 # a broken i386 index, and the guest needs only a consistent set, not the latest.
 packages=(linux-image-amd64 initramfs-tools kmod
   wine wine32:i386 wine64 libwine:i386 libgnutls30:i386 fonts-wine
-  xvfb xauth python3 fonts-nanum locales procps iproute2 cmake)
+  xvfb xauth python3 fonts-nanum locales procps iproute2 cmake passwd)
 
 recipe=$( { cat "$0" "$here/init.sh"; echo "$mirror"; } | sha256sum | cut -c1-16)
 if [ -f "$out/recipe" ] && [ "$(cat "$out/recipe")" = "$recipe" ] \
