@@ -1,7 +1,5 @@
 #include "common/BrokerCommand.h"
 
-#include <cstdio>
-
 namespace {
 
 const char kHex[] = "0123456789ABCDEF";
@@ -73,10 +71,8 @@ bool IsWebAddress(const std::string& text)
 std::string FormatBrokerArguments(const BrokerRequest& request)
 {
     if (!IsCarried(request.argument) || (request.bPageNamed && !IsCarried(request.page))) return std::string();
-    char owner[17];
-    std::snprintf(owner, sizeof(owner), "%016llX", static_cast<unsigned long long>(request.owner));
     std::string out = request.bLaunch ? "launch " : "check ";
-    out += owner;
+    for (int shift = 60; shift >= 0; shift -= 4) out += kHex[(request.owner >> shift) & 15];
     out += ' ';
     out += request.bPageNamed ? Encode(request.page) : "-";
     out += ' ';

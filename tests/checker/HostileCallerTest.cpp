@@ -633,26 +633,31 @@ TEST_F(ProtectedModeCaller, TheBrokerDoesTheRequestAndTheControlAloneDoesNothing
     m_factory.Reset();
 }
 
-// The broker trusts nothing it is handed: anything but one request of its grammar, from a page on
-// the list of the DLL beside it, is refused (exit code 2) before anything is fetched.
+// The broker trusts nothing it is handed: anything but one request of its grammar is refused (exit
+// code 2), and a page off the list of the DLL beside it by the control it hosts (Check's 0),
+// before anything is fetched.
 TEST_F(ProtectedModeCaller, TheBrokerRefusesAnyOtherCommandLine)
 {
     const std::string broker = SiteLockedPath().substr(0, SiteLockedPath().rfind('\\')) + "\\qxBroker.exe";
     const std::string page = "http%3A//127.0.0.1/lock/page.html";
     const std::string url = testserver::Url(m_description);
     const std::string owner = "0000000000000000";
-    const std::pair<const char*, std::string> rows[] = {
-        {"another method", "install " + owner + " " + page + " " + url},
-        {"an owner that is no number", "check 00000000000000zz " + page + " " + url},
-        {"overlong", "check " + owner + " " + page + " " + url + "?" + std::string(8200, 'a')},
-        {"a path", "check " + owner + " " + page + " C:\\Windows\\win.ini"},
-        {"a flag", "check " + owner + " " + page + " " + url + " /s"},
-        {"a second request", "check " + owner + " " + page + " " + url + " check " + owner + " " + page + " " + url},
-        {"a page off the list", "check " + owner + " http%3A//evil.example/ " + url},
-        {"no page", "check " + owner + " - " + url},
-        {"a bare quote", "check " + owner + " " + page + " " + url + "\""},
+    const struct {
+        const char* name;
+        std::string arguments;
+        DWORD code;  // 2: refused by the broker; 0: refused by the control it hosts
+    } rows[] = {
+        {"another method", "install " + owner + " " + page + " " + url, 2},
+        {"an owner that is no number", "check 00000000000000zz " + page + " " + url, 2},
+        {"overlong", "check " + owner + " " + page + " " + url + "?" + std::string(8200, 'a'), 2},
+        {"a path", "check " + owner + " " + page + " C:\\Windows\\win.ini", 2},
+        {"a flag", "check " + owner + " " + page + " " + url + " /s", 2},
+        {"a second request", "check " + owner + " " + page + " " + url + " check " + owner + " " + page + " " + url, 2},
+        {"a page off the list", "check " + owner + " http%3A//evil.example/ " + url, 0},
+        {"no page", "check " + owner + " - " + url, 2},
+        {"a bare quote", "check " + owner + " " + page + " " + url + "\"", 2},
     };
-    for (const auto& [name, arguments] : rows) {
+    for (const auto& [name, arguments, expected] : rows) {
         const std::string commandLine = "\"" + broker + "\" " + arguments;
         std::vector<char> line(commandLine.begin(), commandLine.end());
         line.push_back('\0');
@@ -664,7 +669,7 @@ TEST_F(ProtectedModeCaller, TheBrokerRefusesAnyOtherCommandLine)
         ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.Get(), testenv::ScaledMs(60000))) << name;
         DWORD code = 0;
         ::GetExitCodeProcess(process.Get(), &code);
-        EXPECT_EQ(2u, code) << name;
+        EXPECT_EQ(expected, code) << name;
     }
     EXPECT_FALSE(testserver::WaitForLogEntry(m_description, 0)) << "a refused request fetched";
 }
