@@ -9,7 +9,8 @@ layers below it. The layers, lowest first:
     download, folder          need no other subsystem
     install, launch           the two requests' subsystems
     checker                   the control object
-    module                    the DLL's entry points, application object and class table
+    module, broker            the DLL's entry points, application object and class table; the
+                              broker program
 
 usage: layer_check.py <source dir>
 """
@@ -24,7 +25,7 @@ LAYERS = [
     {"common", "description", "download", "folder"},
     {"install", "launch"},
     {"checker"},
-    {"module"},
+    {"module", "broker"},
 ]
 RANK = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/[^"]+"', re.MULTILINE)
