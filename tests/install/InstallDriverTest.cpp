@@ -502,31 +502,3 @@ TEST_F(InstallDriver, KoreanFolderChosenByTheUserTakesTheLoader)
     testenv::RemoveTree(folder);
 }
 
-
-// A standard user, as the tries would answer for one (Wine's root may write anything): neither
-// root nor the machine's keys can be written. The loader goes to the user's own root, the
-// document type under HKEY_CURRENT_USER\Software\Classes, and the next Check finds it current.
-TEST_F(InstallDriver, AStandardUsersInstallationGoesToTheirOwnPlaces)
-{
-    m_system.canWriteFolder = [](const char* pszFolder) { return ::_strnicmp(pszFolder + 1, ":\\Program Files", 15) != 0; };
-    m_system.canWriteKey = [](HKEY hRoot, const char*, REGSAM) { return hRoot != HKEY_LOCAL_MACHINE; };
-    const std::string userRoot = PerUserInstallRoot().GetString();
-    const char kUserType[] = "Software\\Classes\\qxl_auto_file";
-    testenv::RemoveTree(userRoot);
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, kUserType);
-    testserver::PutFile("inst/qxLoader.exe", m_loader);
-    const std::string url = Serve("inst/user.ini", Description(5) + "[HKEY_CLASSES_ROOT\\qxl_auto_file\\shell\\open\\command]\r\n[End]\r\n");
-    std::vector<Box> boxes;
-    EXPECT_EQ(1, Check(url, boxes));
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_FALSE(testenv::FileExists(kRootC)) << "a denied root was made";
-    EXPECT_TRUE(m_loader == testenv::ReadFileBytes(userRoot + "\\qxLoader.exe"));
-    EXPECT_EQ(userRoot, RegString(HKEY_CURRENT_USER, kScratch, "Path"));
-    EXPECT_EQ("\"" + userRoot + "\\qxLoader.exe\" %1", RegString(HKEY_CURRENT_USER, std::string(kUserType) + "\\shell\\open\\command", ""));
-
-    ASSERT_TRUE(testenv::WriteFileBytes(userRoot + "\\qxLoader.exe", "MZ untouched"));
-    EXPECT_EQ(1, Check(url, boxes));
-    EXPECT_EQ("MZ untouched", testenv::ReadFileBytes(userRoot + "\\qxLoader.exe")) << "current, so nothing is fetched";
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, kUserType);
-    testenv::RemoveTree(userRoot);
-}
